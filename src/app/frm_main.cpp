@@ -1,0 +1,466 @@
+#include "app/frm_main.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTimer>
+
+#include "app/mode_display.h"
+#include "app/panels.h"
+#include "convert/convert.h"
+#include "document/folder_commands.h"
+#include "document/state_machine.h"
+#include "document/tables.h"
+#include "platform/captions.h"
+#include "platform/data_grid.h"
+#include "platform/media_player.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "platform/record_set.h"
+#include "platform/services.h"
+#include "platform/stage.h"
+#include "platform/twips.h"
+#include "playback/playback.h"
+#include "playback/player_wait.h"
+#include "playback/stage_view.h"
+#include "playback/time_text.h"
+#include "points/points.h"
+#include "slides/slide_display.h"
+#include "slides/slide_edit.h"
+
+namespace kemo {
+
+namespace {
+
+template <typename W>
+W* Make(QWidget* parent, const QString& name, double l, double t, double w, double h) {
+  auto* widget = new W(parent);
+  widget->setObjectName(name);
+  PlaceTwips(widget, l, t, w, h);
+  return widget;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, double l, double t, double w,
+                  double h) {
+  auto* label = Make<QLabel>(parent, name, l, t, w, h);
+  label->setText(text);
+  return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& text, double l, double t, double w,
+                        double h) {
+  auto* b = Make<QPushButton>(parent, name, l, t, w, h);
+  b->setText(text);
+  b->setFocusPolicy(Qt::TabFocus);
+  return b;
+}
+
+QFrame* MakeLine(QWidget* parent, const QString& name) {
+  auto* line = new QFrame(parent);
+  line->setObjectName(name);
+  line->setFrameShape(QFrame::NoFrame);
+  line->setAutoFillBackground(true);
+  QPalette p = line->palette();
+  p.setColor(QPalette::Window, Qt::black);
+  line->setPalette(p);
+  return line;
+}
+
+QAction* MakeAction(QMenu* menu, const QString& name, const QString& text, const QKeySequence& key = {}) {
+  auto* a = menu->addAction(text);
+  a->setObjectName(name);
+  if (!key.isEmpty()) {
+    a->setShortcut(key);
+    a->setShortcutContext(Qt::ApplicationShortcut);
+  }
+  return a;
+}
+
+}  // namespace
+
+QString ExitQuestionText(const Editor& ed) {
+  QString w;
+  if (ed.ContentChanged) w += ShowPath(ed.ContentPath()) + QStringLiteral("は変更されています。\r");
+  if (ed.recCurCnt > 0) w += QStringLiteral("未登録のマウスポイント記録データがあります。\r");
+  if (!IsSlideEditUnchanged(ed)) w += QStringLiteral("未登録のスライド編集データがあります。\r");
+  return w + QStringLiteral("終了してもよろしいですか？");
+}
+
+FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget* parent)
+    : QMainWindow(parent) {
+  setObjectName(QStringLiteral("frmMain"));
+  ed_.svc = services;
+  ed_.ProgramFolder = programFolder;
+  ed_.ui.frmMain = this;
+  ed_.RefreshHook = [](Editor& e) { RefreshModeDisplayImpl(e); };
+  // No close box, maximise or minimise: the program ends through 終了 (a close by the window
+  // system still asks the exit question).
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
+  BuildMenus();
+  BuildControls();
+  WireShell();
+  WirePlayback(ed_);
+  WireSlideDisplay(ed_);
+  WireSlideEdit(ed_);
+  WirePoints(ed_);
+  WireConvert(ed_);
+  OnMainWindowLoad();
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::BuildMenus() {
+  Controls& ui = ed_.ui;
+  QMenuBar* bar = menuBar();
+  ui.mnuFile = bar->addMenu(QStringLiteral("ファイル(&F)"));
+  ui.mnuFile->setObjectName(QStringLiteral("mnuFile"));
+  ui.mnuFileNew = MakeAction(ui.mnuFile, QStringLiteral("mnuFileNew"), QStringLiteral("新規作成(&N)"),
+                             QKeySequence(Qt::CTRL | Qt::Key_N));
+  ui.mnuFileOpen = MakeAction(ui.mnuFile, QStringLiteral("mnuFileOpen"), QStringLiteral("フォルダ指定(&O)"),
+                              QKeySequence(Qt::CTRL | Qt::Key_O));
+  ui.mnuFileConv = MakeAction(ui.mnuFile, QStringLiteral("mnuFileConv"), QStringLiteral("FLS⇒AVI変換(&Q)"),
+                              QKeySequence(Qt::CTRL | Qt::Key_Q));
+  ui.mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSep"));
+  ui.mnuFileSaveNew = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSaveNew"), QStringLiteral("名前を付けて保存"));
+  ui.mnuFileSave = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSave"), QStringLiteral("上書き保存"));
+  ui.mnuFileReset = MakeAction(ui.mnuFile, QStringLiteral("mnuFileReset"), QStringLiteral("初期状態に戻す"));
+  ui.mnuFileEnd = MakeAction(ui.mnuFile, QStringLiteral("mnuFileEnd"), QStringLiteral("終了(&X)"),
+                             QKeySequence(Qt::CTRL | Qt::Key_X));
+
+  ui.ppCur = bar->addMenu(QStringLiteral("マウスポイント(&M)"));
+  ui.ppCur->setObjectName(QStringLiteral("ppCur"));
+  ui.ppCurTimer = ui.ppCur->addMenu(QStringLiteral("マウスポイントの間隔"));
+  ui.ppCurTimer->setObjectName(QStringLiteral("ppCurTimer"));
+  ui.ppCurTimer200ms = MakeAction(ui.ppCurTimer, QStringLiteral("ppCurTimer200ms"), QStringLiteral("200ms"));
+  ui.ppCurTimer100ms = MakeAction(ui.ppCurTimer, QStringLiteral("ppCurTimer100ms"), QStringLiteral("荒い"));
+  ui.ppCurTimer50ms = MakeAction(ui.ppCurTimer, QStringLiteral("ppCurTimer50ms"), QStringLiteral("細かい"));
+  ui.ppCurTimer10ms = MakeAction(ui.ppCurTimer, QStringLiteral("ppCurTimer10ms"), QStringLiteral("10ms"));
+  for (QAction* a : {ui.ppCurTimer200ms, ui.ppCurTimer100ms, ui.ppCurTimer50ms, ui.ppCurTimer10ms})
+    a->setCheckable(true);
+  ui.ppCurTimer50ms->setChecked(true);
+  // Switched off at design; nothing switches them on.
+  ui.ppCurTimer200ms->setEnabled(false);
+  ui.ppCurTimer10ms->setEnabled(false);
+  ui.ppCurRec = MakeAction(ui.ppCur, QStringLiteral("ppCurRec"), QStringLiteral("マウスポイント記録開始"),
+                           QKeySequence(Qt::Key_F5));
+  ui.ppCurRecDisp = MakeAction(ui.ppCur, QStringLiteral("ppCurRecDisp"), QStringLiteral("マウスポイント記録表示"),
+                               QKeySequence(Qt::Key_F6));
+  ui.ppCur->addSeparator()->setObjectName(QStringLiteral("ppCurSep"));
+  ui.ppCurInsert = MakeAction(ui.ppCur, QStringLiteral("ppCurInsert"), QStringLiteral("マウスポイント挿入"),
+                              QKeySequence(Qt::Key_F7));
+  ui.ppCurInsert->setEnabled(false);
+  ui.ppCurDelete = MakeAction(ui.ppCur, QStringLiteral("ppCurDelete"), QStringLiteral("マウスポイント削除"),
+                              QKeySequence(Qt::Key_F8));
+  ui.ppCurDisp = MakeAction(ui.ppCur, QStringLiteral("ppCurDisp"), QStringLiteral("マウスポイント表示"),
+                            QKeySequence(Qt::Key_F9));
+
+  ui.ppSld = bar->addMenu(QStringLiteral("スライド(&S)"));
+  ui.ppSld->setObjectName(QStringLiteral("ppSld"));
+  ui.ppSldDelete = MakeAction(ui.ppSld, QStringLiteral("ppSldDelete"), QStringLiteral("スライド削除"),
+                              QKeySequence(Qt::Key_F2));
+  ui.ppSldInsert = MakeAction(ui.ppSld, QStringLiteral("ppSldInsert"), QStringLiteral("スライド挿入"),
+                              QKeySequence(Qt::Key_F3));
+  ui.ppSldEdit = MakeAction(ui.ppSld, QStringLiteral("ppSldEdit"), QStringLiteral("スライド編集"),
+                            QKeySequence(Qt::Key_F4));
+}
+
+void FrmMain::BuildControls() {
+  Controls& ui = ed_.ui;
+  QFont base = font();
+  base.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans")});
+  base.setPointSize(9);
+  setFont(base);
+
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("client"));
+  setCentralWidget(central);
+  central->setFixedSize(TwipsToPixels(15075), TwipsToPixels(10275));
+  ui.frMain = Make<QWidget>(central, QStringLiteral("frMain"), 0, 0, 15120, 10300);
+  QWidget* fr = ui.frMain;
+  ui.label = Make<QWidget>(central, QStringLiteral("label"), 11400, 120, 3615, 1695);
+  ui.label->hide();
+
+  // Player.
+  ui.WMPVstate = MakeLabel(fr, QStringLiteral("WMPVstate"), QStringLiteral("準備完了"), 165, 120, 2025, 285);
+  ui.dispTime = MakeLabel(fr, QStringLiteral("dispTime"), QStringLiteral("00:00.000"), 2190, 120, 1140, 285);
+  ui.dispTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  QWidget* view = ed_.svc.player ? ed_.svc.player->View() : nullptr;
+  if (view) {
+    view->setParent(fr);
+    view->setObjectName(QStringLiteral("WMPV"));
+    PlaceTwips(view, 120, 360, 3240, 3195);
+    ui.WMPV = view;
+  } else {
+    auto* blank = Make<QFrame>(fr, QStringLiteral("WMPV"), 120, 360, 3240, 3195);
+    blank->setFrameShape(QFrame::Box);
+    blank->setAutoFillBackground(true);
+    QPalette p = blank->palette();
+    p.setColor(QPalette::Window, Qt::black);
+    blank->setPalette(p);
+    ui.WMPV = blank;
+  }
+  const char* seekCaptions[6] = {"-30", "-5", "-1", "+1", "+5", "+30"};
+  for (int i = 0; i < 6; ++i)
+    ui.cbPlay[i] = MakeButton(fr, QStringLiteral("cbPlay_%1").arg(i), QString::fromLatin1(seekCaptions[i]),
+                              120 + 540 * i, 3550, 540, 275);
+
+  // Mode indicators.
+  ui.lbMode[3] = MakeLabel(fr, QStringLiteral("lbMode_3"), QStringLiteral("動作モード［　　　]"), 135, 3840, 1700, 180);
+  ui.lbMode[0] = MakeLabel(fr, QStringLiteral("lbMode_0"), QStringLiteral("静止"), 1125, 3840, 500, 180);
+  ui.lbMode[2] = MakeLabel(fr, QStringLiteral("lbMode_2"), QStringLiteral("記録モード［　　　］"), 1875, 3840, 1700, 180);
+  ui.lbMode[1] = MakeLabel(fr, QStringLiteral("lbMode_1"), QStringLiteral("OFF"), 2850, 3840, 500, 180);
+  ui.lbMode[4] = MakeLabel(fr, QStringLiteral("lbMode_4"), QStringLiteral("OFF"), 0, 0, 0, 0);
+  ui.lbMode[4]->hide();
+  for (int i : {0, 1}) ui.lbMode[i]->setAlignment(Qt::AlignCenter);
+  ui.lbMode[0]->raise();
+  ui.lbMode[1]->raise();
+
+  // Mouse-point list.
+  ui.lbCursorTitle = MakeLabel(fr, QStringLiteral("lbCursorTitle"), QStringLiteral("マウスポイントの動作"), 240, 4080, 2000, 300);
+  ui.cbRec[0] = MakeButton(fr, QStringLiteral("cbRec_0"), QStringLiteral("記録開始"), 2370, 4080, 1000, 315);
+  ui.dgCursor = Make<DataGrid>(fr, QStringLiteral("dgCursor"), 135, 4440, 3255, 4560);
+  ui.cbDelete = MakeButton(fr, QStringLiteral("cbDelete"), QStringLiteral("全て削除"), 120, 9035, 1000, 255);
+  ui.cbChkOff = MakeButton(fr, QStringLiteral("cbChkOff"), QStringLiteral("全てチェックOFF"), 1815, 9035, 1485, 255);
+  ui.lbKeyComment[0] = MakeLabel(fr, QStringLiteral("lbKeyComment_0"), {}, 135, 9300, 3135, 945);
+  ui.lbKeyComment[1] = MakeLabel(fr, QStringLiteral("lbKeyComment_1"), {}, 4080, 10060, 5775, 375);
+  ui.lbKeyComment[0]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  // Grid button, recording hint and messages.
+  ui.cbGrid = MakeButton(fr, QStringLiteral("cbGrid"), QStringLiteral("グリッドを表示"), 3840, 120, 1380, 275);
+  ui.lbRecStat[0] = MakeLabel(fr, QStringLiteral("lbRecStat_0"), {}, 5280, 120, 3135, 300);
+  ui.lbRecTimer0 = MakeLabel(fr, QStringLiteral("lbRecTimer0"), {}, 8880, 240, 4400, 240);
+  ui.lbRecErr = MakeLabel(fr, QStringLiteral("lbRecErr"), {}, 10200, 0, 3000, 240);
+  QPalette errPal = ui.lbRecErr->palette();
+  errPal.setColor(QPalette::WindowText, QColor(200, 0, 0));
+  ui.lbRecErr->setPalette(errPal);
+  ui.lbRecStat[0]->setPalette(errPal);
+
+  // Stage and rulers.
+  ui.img = Make<Stage>(fr, QStringLiteral("img"), 3840, 480, 9525, 7143);
+  for (int k = 0; k < 3; ++k) {
+    const int index = k * 50;
+    ui.xLine[k] = MakeLine(fr, QStringLiteral("xLine_%1").arg(index));
+    ui.yLine[k] = MakeLine(fr, QStringLiteral("yLine_%1").arg(index));
+    ui.xLabel[k] = MakeLabel(fr, QStringLiteral("xLabel_%1").arg(index), QString::number(index), 0, 0, 400, 200);
+    ui.yLabel[k] = MakeLabel(fr, QStringLiteral("yLabel_%1").arg(index), QString::number(index), 0, 0, 400, 200);
+    ui.yLabel[k]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  }
+  // The top ruler's captions stand above their ticks.
+  PlaceTwips(ui.xLabel[0], 3840 - 60, 480 - 330, 400, 200);
+  PlaceTwips(ui.xLabel[1], 3840 + 9525 / 2 - 150, 480 - 330, 400, 200);
+  PlaceTwips(ui.xLabel[2], 3840 + 9525 - 300, 480 - 330, 400, 200);
+
+  // Slide list panel.
+  ui.fDialog[2] = Make<QFrame>(fr, QStringLiteral("fDialog_2"), 3840, 7695, 10200, 2355);
+  QWidget* p2 = ui.fDialog[2];
+  ui.lbSlideTitle = MakeLabel(p2, QStringLiteral("lbSlideTitle"), QStringLiteral("スライド（静止画）の動作"), 120, 120, 4000, 270);
+  ui.lbSldCnt[1] = MakeLabel(p2, QStringLiteral("lbSldCnt_1"), {}, 5400, 120, 3000, 270);
+  ui.dgSlide = Make<DataGrid>(p2, QStringLiteral("dgSlide"), 120, 420, 8580, 1695);
+
+  // Slide edit panel, over the slide list panel.
+  ui.fDialog[1] = Make<QFrame>(fr, QStringLiteral("fDialog_1"), 3840, 7695, 10125, 2355);
+  QWidget* p1 = ui.fDialog[1];
+  static_cast<QFrame*>(p1)->setFrameShape(QFrame::Box);
+  p1->setAutoFillBackground(true);
+  ui.lbEdtSldTitle = MakeLabel(p1, QStringLiteral("lbEdtSldTitle"), QStringLiteral("スライド編集"), 120, 120, 1500, 270);
+  ui.lbSldCnt[0] = MakeLabel(p1, QStringLiteral("lbSldCnt_0"), {}, 1800, 120, 2800, 270);
+  ui.cbSaveSld = MakeButton(p1, QStringLiteral("cbSaveSld"), QStringLiteral("登録"), 8800, 420, 1200, 315);
+  ui.cbDeleteSld = MakeButton(p1, QStringLiteral("cbDeleteSld"), QStringLiteral("削除"), 8800, 840, 1200, 315);
+  ui.cbFrSldClose = MakeButton(p1, QStringLiteral("cbFrSldClose"), QStringLiteral("編集終了"), 8800, 1260, 1200, 315);
+  ui.dgSlideEdit = Make<DataGrid>(p1, QStringLiteral("dgSlideEdit"), 120, 420, 8580, 1815);
+  ui.dataCombo1 = Make<QComboBox>(p1, QStringLiteral("dataCombo1"), 0, 0, 2500, 300);
+  ui.dataCombo1->setEditable(true);
+  ui.dataCombo1->hide();
+  p1->hide();
+
+  // Recording panel, collapsed at the placeholder's place and hidden until shown.
+  ui.fDialog[0] = Make<QFrame>(fr, QStringLiteral("fDialog_0"), 11400, 120, 3615, 1695);
+  QWidget* p0 = ui.fDialog[0];
+  static_cast<QFrame*>(p0)->setFrameShape(QFrame::Box);
+  p0->setAutoFillBackground(true);
+  ui.Shape1 = Make<QWidget>(p0, QStringLiteral("Shape1"), 0, 0, 3615, 6975);
+  ui.Shape1->hide();
+  ui.lbFrDrag0 = MakeLabel(p0, QStringLiteral("lbFrDrag_0"), QStringLiteral("マウスポイント記録"), 0, 0, 3735, 200);
+  ui.lbFrDrag0->setToolTip(QStringLiteral("ドラッグで移動"));
+  ui.lbFrDrag0->setAutoFillBackground(true);
+  QPalette dragPal = ui.lbFrDrag0->palette();
+  dragPal.setColor(QPalette::Window, QColor(0, 0, 128));
+  dragPal.setColor(QPalette::WindowText, Qt::white);
+  ui.lbFrDrag0->setPalette(dragPal);
+  ui.lbFrDrag0->setCursor(Qt::SizeAllCursor);
+  ui.cbRec[1] = MakeButton(p0, QStringLiteral("cbRec_1"), QStringLiteral("記録開始"), 120, 240, 1000, 315);
+  ui.cbSave = MakeButton(p0, QStringLiteral("cbSave"), QStringLiteral("登録"), 1865, 240, 500, 315);
+  ui.cbRecDelete = MakeButton(p0, QStringLiteral("cbRecDelete"), QStringLiteral("クリア"), 2385, 240, 640, 315);
+  ui.cbfrCtl = MakeButton(p0, QStringLiteral("cbfrCtl"), QStringLiteral("▼"), 3045, 240, 250, 315);
+  ui.cbfrCtl->setToolTip(QStringLiteral("パネルを開く・たたむ"));
+  ui.cbFrRecClose = MakeButton(p0, QStringLiteral("cbFrRecClose"), QStringLiteral("×"), 3300, 240, 250, 315);
+  ui.cbFrRecClose->setToolTip(QStringLiteral("パネルを閉じる"));
+  ui.ckRecDisp = Make<QCheckBox>(p0, QStringLiteral("ckRecDisp"), 240, 600, 3300, 270);
+  ui.ckRecDisp->setText(QStringLiteral("記録中のマウスポイントを表示する"));
+  ui.picRecErr = Make<QWidget>(p0, QStringLiteral("picRecErr"), 120, 900, 3375, 390);
+  ui.lbRecStat[1] = MakeLabel(ui.picRecErr, QStringLiteral("lbRecStat_1"), {}, 0, 0, 3375, 390);
+  ui.lbRecStat[1]->setPalette(errPal);
+  ui.frOpShape = Make<QFrame>(p0, QStringLiteral("frOpShape"), 120, 1320, 800, 330);
+  ui.frOpInterval = Make<QFrame>(p0, QStringLiteral("frOpInterval"), 960, 1320, 2500, 330);
+  const char* shapeTips[3] = {"自由に動かす", "横に動かす", "縦に動かす"};
+  const char* shapeMarks[3] = {"✥", "↔", "↕"};
+  for (int i = 0; i < 3; ++i) {
+    ui.opSmode[i] = Make<QRadioButton>(ui.frOpShape, QStringLiteral("opSmode_%1").arg(i), 10 + 260 * i, 20, 260, 290);
+    ui.opSmode[i]->setText(QString::fromUtf8(shapeMarks[i]));
+    ui.opSmode[i]->setToolTip(QString::fromUtf8(shapeTips[i]));
+  }
+  // Option 0 lies outside its frame's visible width and cannot be clicked.
+  ui.opInterval[0] = Make<QRadioButton>(ui.frOpInterval, QStringLiteral("opInterval_0"), 2600, 20, 700, 290);
+  ui.opInterval[0]->setText(QStringLiteral("細かい"));
+  ui.opInterval[1] = Make<QRadioButton>(ui.frOpInterval, QStringLiteral("opInterval_1"), 40, 20, 1100, 290);
+  ui.opInterval[1]->setText(QStringLiteral("細かい"));
+  ui.opInterval[2] = Make<QRadioButton>(ui.frOpInterval, QStringLiteral("opInterval_2"), 1200, 20, 1100, 290);
+  ui.opInterval[2]->setText(QStringLiteral("荒い"));
+  ui.lbRecCursorTitle = MakeLabel(p0, QStringLiteral("lbRecCursorTitle"), QStringLiteral("マウスポインタ記録"), 120, 1800, 3000, 300);
+  ui.dgRecCursor = Make<DataGrid>(p0, QStringLiteral("dgRecCursor"), 240, 2160, 3195, 4140);
+  ui.lbRecCnt = MakeLabel(p0, QStringLiteral("lbRecCnt"), QStringLiteral("個の記録があります"), 120, 6360, 3300, 270);
+  ui.lbRecTimer1 = MakeLabel(p0, QStringLiteral("lbRecTimer1"), {}, 120, 6640, 3400, 270);
+  p0->hide();
+  p0->raise();
+
+  // Hidden auxiliary controls never shown: the original's file and drive lists, text boxes and
+  // buttons have no function here beyond what the procedures keep in the context.
+
+  // Record sets, one per grid.
+  rsSld_ = std::make_unique<RecordSet>();
+  rsCur_ = std::make_unique<RecordSet>();
+  rsSldEdt_ = std::make_unique<RecordSet>();
+  rsRecCur_ = std::make_unique<RecordSet>();
+  rsSld_->setObjectName(QStringLiteral("RS_SLD"));
+  rsCur_->setObjectName(QStringLiteral("RS_CUR"));
+  rsSldEdt_->setObjectName(QStringLiteral("RS_SLDEDT"));
+  rsRecCur_->setObjectName(QStringLiteral("RS_recCUR"));
+  ed_.RS_SLD = rsSld_.get();
+  ed_.RS_CUR = rsCur_.get();
+  ed_.RS_SLDEDT = rsSldEdt_.get();
+  ed_.RS_recCUR = rsRecCur_.get();
+
+  // Timers.
+  auto makeTimer = [this](const char* name, int ms) {
+    auto* t = new QTimer(this);
+    t->setObjectName(QString::fromLatin1(name));
+    t->setInterval(ms);
+    return t;
+  };
+  ui.playTimer = makeTimer("playTimer", 100);
+  ui.recTimer = makeTimer("recTimer", 100);
+  ui.frRecTimer = makeTimer("frRecTimer", 500);
+  ui.WaitTm = makeTimer("WaitTm", 5000);
+
+  // The window: client area 15075 x 10275 twips at screen position 120, 750.
+  move(TwipsToPixels(120), TwipsToPixels(750));
+  setWindowTitle(QStringLiteral("Kemo.Editor "));
+}
+
+void FrmMain::WireShell() {
+  Controls& ui = ed_.ui;
+  connect(ui.WaitTm, &QTimer::timeout, this, [this] { OnWaitTimerTick(ed_); });
+  connect(ui.mnuFileNew, &QAction::triggered, this, [this] { OnFileNew(ed_); });
+  connect(ui.mnuFileOpen, &QAction::triggered, this, [this] { OnFileOpen(ed_); });
+  connect(ui.mnuFileSave, &QAction::triggered, this, [this] { OnFileSave(ed_); });
+  connect(ui.mnuFileSaveNew, &QAction::triggered, this, [this] { OnFileSaveAs(ed_); });
+  connect(ui.mnuFileReset, &QAction::triggered, this, [this] { OnFileReset(ed_); });
+  connect(ui.mnuFileEnd, &QAction::triggered, this, [this] { OnExitCommand(); });
+  for (int i = 0; i < 3; ++i) {
+    connect(ui.opInterval[i], &QRadioButton::clicked, this, [this, i] { OnIntervalOption(ed_, i); });
+    connect(ui.opSmode[i], &QRadioButton::clicked, this, [this, i] { OnMoveModeOption(ed_, i); });
+  }
+  connect(ui.cbChkOff, &QPushButton::clicked, this, [this] { OnAllMarksToggle(ed_); });
+  WirePanels(ed_);
+}
+
+void FrmMain::OnMainWindowLoad() {
+  Controls& ui = ed_.ui;
+  // The toolkit's own grid and controls need no registration step; the system menu's close,
+  // maximise and minimise are left out by the window flags.
+  ui.playTimer->stop();
+  // The stage picture is 9525 twips wide and three quarters of that high.
+  PlaceTwips(ui.img, 3840, 480, 9525, 9525.0 * 3 / 4);
+  ui.dispTime->setText(FormatTimeText(0));
+  const QRectF place = TwipsRectOf(ui.label);
+  QRectF panel = TwipsRectOf(ui.fDialog[0]);
+  PlaceTwips(ui.fDialog[0], place.left(), place.top(), panel.width(), place.height());
+  for (RecordSet* rs : {ed_.RS_SLD, ed_.RS_CUR, ed_.RS_SLDEDT, ed_.RS_recCUR}) rs->Close();
+  ReadSymbolFile(ed_);
+  ClearAllTables(ed_);
+  BuildStageView(ed_);
+  // Key legends from the menu captions.
+  SetCaption(ui.lbKeyComment[0],
+      (QStringLiteral("F5 :") + ui.ppCurRec->text() + QStringLiteral("・停止") + QLatin1Char('\r') +
+                     QStringLiteral("F6 :") + ui.ppCurRecDisp->text() + QLatin1Char('\r') + QStringLiteral("F7 :") +
+                     ui.ppCurInsert->text() + QLatin1Char('\r') + QStringLiteral("F8 :") + ui.ppCurDelete->text() +
+                     QLatin1Char('\r') + QStringLiteral("F9 :") + ui.ppCurDisp->text() + QStringLiteral("・非表示")));
+  ui.lbKeyComment[1]->setText(QStringLiteral("F2 :") + ui.ppSldDelete->text() + QLatin1Char(' ') +
+                              QStringLiteral("F3 :") + ui.ppSldInsert->text() + QLatin1Char(' ') +
+                              QStringLiteral("F4 :") + ui.ppSldEdit->text() + QLatin1Char(' '));
+  ui.playTimer->stop();
+  ui.lbMode[0]->setText(QStringLiteral("静止"));
+  ui.lbMode[1]->setText(QStringLiteral("OFF"));
+  ed_.FolderCaption.clear();
+  setWindowTitle(QStringLiteral("Kemo.Editor ") + ed_.FolderCaption + QStringLiteral("動作モード[") +
+                 ui.lbMode[0]->text() + QStringLiteral("] 記録モード[") + ui.lbMode[1]->text() + QStringLiteral("］"));
+  SetContentChanged(ed_, false);
+  ed_.EditorState = State::NoFolder;
+  RefreshModeDisplay(ed_);
+}
+
+void FrmMain::OnExitCommand() {
+  ed_.ExitConfirmed = false;
+  if (!ed_.svc.messages) return;
+  if (ed_.svc.messages->Show(ExitQuestionText(ed_), MsgButtons::YesNo) != MsgResult::Yes) return;
+  ed_.ExitConfirmed = true;
+  ed_.ui.frMain->setEnabled(false);
+  close();
+}
+
+void FrmMain::closeEvent(QCloseEvent* e) {
+  if (shutDown_) {
+    e->accept();
+    return;
+  }
+  if (!OnMainWindowUnload()) {
+    e->ignore();
+    return;
+  }
+  e->accept();
+}
+
+bool FrmMain::OnMainWindowUnload() {
+  if (!ed_.ExitConfirmed) {
+    if (!ed_.svc.messages || ed_.svc.messages->Show(ExitQuestionText(ed_), MsgButtons::YesNo) != MsgResult::Yes)
+      return false;
+    ed_.ExitConfirmed = true;
+    ed_.ui.frMain->setEnabled(false);
+  }
+  if (ed_.svc.pointer) ed_.svc.pointer->SetWait(true);
+  if (MediaPlayer* player = ed_.svc.player) {
+    player->SetMute(true);
+    player->Play();
+    SleepProcessingEvents(500);
+    player->Stop();
+    SleepProcessingEvents(500);
+    WaitForPlayer(ed_, [player] { return player->PlayState() == PlayState::Stopped; });
+  }
+  if (ed_.svc.pointer) ed_.svc.pointer->SetWait(false);
+  ed_.ui.playTimer->stop();
+  ed_.ui.recTimer->stop();
+  ed_.ui.frRecTimer->stop();
+  ed_.ui.WaitTm->stop();
+  for (RecordSet* rs : {ed_.RS_SLD, ed_.RS_CUR, ed_.RS_SLDEDT, ed_.RS_recCUR}) rs->Close();
+  shutDown_ = true;
+  return true;
+}
+
+}  // namespace kemo

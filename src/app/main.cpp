@@ -1,0 +1,53 @@
+// Kemo.Editor: process start-up. One instance at a time; the window comes up without a data folder.
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include "app/frm_main.h"
+#include "platform/file_dialogs.h"
+#include "platform/media_player.h"
+#include "platform/message_box.h"
+#include "platform/qt_media_player.h"
+#include "platform/services.h"
+#include "platform/single_instance.h"
+
+int main(int argc, char** argv) {
+  // Qt's ffmpeg media backend crashes here without a sound device and ignores seeks in FLV files.
+  if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Kemo.Editor"));
+
+  // One instance per user and display.
+  kemo::SingleInstance instance(QStringLiteral("kemo-editor-") + qEnvironmentVariable("USER", QStringLiteral("user")) +
+                                QLatin1Char('-') + QString(qEnvironmentVariable("DISPLAY")).remove(QLatin1Char(':')));
+  if (instance.AnotherIsRunning()) return 0;
+
+  QTranslator qtJapanese;
+  if (qtJapanese.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtJapanese);
+
+  auto player = kemo::CreateQtMediaPlayer();
+  kemo::QtMessageBoxes messages;
+  kemo::QtFileDialogs dialogs;
+  kemo::SystemClock clock;
+  kemo::QtPointer pointer;
+  kemo::Services services;
+  services.player = player.get();
+  services.messages = &messages;
+  services.dialogs = &dialogs;
+  services.clock = &clock;
+  services.pointer = &pointer;
+
+  kemo::FrmMain window(services, QDir::cleanPath(QCoreApplication::applicationDirPath()));
+  messages.SetOwner(&window);
+  dialogs.SetOwner(&window);
+  instance.Listen([&window] {
+    window.showNormal();
+    window.raise();
+    window.activateWindow();
+  });
+  window.show();
+  return app.exec();
+}

@@ -1,0 +1,15 @@
+#include "document/editor.h"
+
+#include "platform/paths.h"
+
+namespace kemo {
+
+QString Editor::TemplatePath() const { return JoinPath(JoinPath(ProgramFolder, QStringLiteral("temp")), QStringLiteral("_content.xml")); }
+QString Editor::WorkFolder() const { return JoinPath(ProgramFolder, QStringLiteral("temp")); }
+QString Editor::NewWorkFolder() const { return JoinPath(WorkFolder(), QStringLiteral("new")); }
+QString Editor::DefaultPicture() const { return JoinPath(ProgramFolder, QStringLiteral("000.jpg")); }
+QString Editor::ContentPath() const { return JoinPath(DataFolder, QStringLiteral("content.xml")); }
+
+void SetContentChanged(Editor& ed, bool changed) { ed.ContentChanged = changed; }
+
+}  // namespace kemo

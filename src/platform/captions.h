@@ -1,0 +1,14 @@
+#pragma once
+// Captions of labels keep the system's carriage returns; only what the label shows turns them
+// into line breaks. Caption() gives back the text as it was set.
+#include <QString>
+
+class QLabel;
+
+namespace kemo {
+
+QString ShowLineBreaks(const QString& text);
+void SetCaption(QLabel* label, const QString& text);
+QString Caption(const QLabel* label);
+
+}  // namespace kemo

@@ -1,0 +1,205 @@
+#include "platform/data_grid.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+#include "platform/record_set.h"
+#include "platform/twips.h"
+
+namespace kemo {
+
+int VirtualKeyCode(int qtKey) {
+  switch (qtKey) {
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Down: return 40;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Tab: return 9;
+    case Qt::Key_Delete: return 46;
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_End: return 35;
+    case Qt::Key_Space: return 32;
+    default: break;
+  }
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 112 + (qtKey - Qt::Key_F1);
+  if ((qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) || (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)) return qtKey;
+  return qtKey & 0xffff;
+}
+
+int ShiftState(Qt::KeyboardModifiers m) {
+  int s = 0;
+  if (m & Qt::ShiftModifier) s |= 1;
+  if (m & Qt::ControlModifier) s |= 2;
+  if (m & Qt::AltModifier) s |= 4;
+  return s;
+}
+
+int ButtonState(Qt::MouseButtons b) {
+  int s = 0;
+  if (b & Qt::LeftButton) s |= 1;
+  if (b & Qt::RightButton) s |= 2;
+  if (b & Qt::MiddleButton) s |= 4;
+  return s;
+}
+
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                  QAbstractItemView::AnyKeyPressed);
+  verticalHeader()->setVisible(false);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  horizontalHeader()->setHighlightSections(false);
+  setMouseTracking(true);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+}
+
+void DataGrid::Bind(RecordSet* rs) {
+  if (rs_ == rs) {
+    FollowRecordSet(rs ? rs->CurrentRow() : -1);
+    return;
+  }
+  if (rs_) disconnect(rs_, nullptr, this, nullptr);
+  rs_ = rs;
+  setModel(rs);
+  if (rs_) {
+    connect(rs_, &RecordSet::MoveComplete, this, &DataGrid::FollowRecordSet);
+    connect(rs_, &QAbstractItemModel::modelReset, this, [this] { FollowRecordSet(rs_->CurrentRow()); });
+    FollowRecordSet(rs_->CurrentRow());
+  }
+}
+
+void DataGrid::FollowRecordSet(int row) {
+  if (!rs_ || following_) return;
+  following_ = true;
+  if (row >= 0 && row < rs_->RecordCount()) {
+    const int col = std::max(0, currentIndex().column());
+    const QModelIndex idx = rs_->index(row, col);
+    selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(idx);
+  } else {
+    selectionModel()->clearSelection();
+  }
+  following_ = false;
+}
+
+void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTableView::currentChanged(current, previous);
+  if (!rs_ || following_ || !current.isValid()) return;
+  following_ = true;
+  rs_->MoveTo(current.row());
+  following_ = false;
+}
+
+void DataGrid::SetGridFont(const QString& family, double pointSize, bool headerBold) {
+  QFont f = font();
+  f.setFamilies({family, QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans")});
+  f.setPointSizeF(pointSize);
+  setFont(f);
+  QFont h = f;
+  h.setBold(headerBold);
+  horizontalHeader()->setFont(h);
+}
+
+void DataGrid::SetRowHeightTwips(double twips) {
+  verticalHeader()->setDefaultSectionSize(std::max(TwipsToPixels(twips), fontMetrics().height() + 2));
+}
+
+void DataGrid::SetColumnWidthTwips(int column, double twips) { setColumnWidth(column, TwipsToPixels(twips)); }
+
+void DataGrid::SetColumnAlignment(int column, Qt::Alignment alignment) {
+  if (rs_) rs_->SetAlignment(column, alignment | Qt::AlignVCenter);
+}
+
+void DataGrid::SetColumnLocked(int column, bool locked) {
+  if (rs_) rs_->SetLocked(column, locked);
+}
+
+void DataGrid::SetButtonColumn(int column) { buttonColumn_ = column; }
+
+double DataGrid::ColumnLeftTwips(int column) const { return PixelsToTwips(columnViewportPosition(column)); }
+
+double DataGrid::ColumnWidthTwips(int column) const { return PixelsToTwips(columnWidth(column)); }
+
+double DataGrid::CurrentRowTopTwips() const {
+  const int row = rs_ ? rs_->CurrentRow() : -1;
+  const int y = row >= 0 ? rowViewportPosition(row) : 0;
+  return PixelsToTwips(y + horizontalHeader()->height());
+}
+
+int DataGrid::FirstVisibleRow() const { return std::max(0, rowAt(0)); }
+
+int DataGrid::VisibleRowOfCurrent() const {
+  const int row = rs_ ? rs_->CurrentRow() : -1;
+  if (row < 0) return 0;
+  return row - FirstVisibleRow() + 1;
+}
+
+void DataGrid::ScrollRows(int rows) {
+  QScrollBar* bar = verticalScrollBar();
+  bar->setValue(bar->value() + rows);
+}
+
+void DataGrid::SetVisibleRowOfCurrent(int visibleRow) {
+  if (!rs_) return;
+  const int row = FirstVisibleRow() + visibleRow - 1;
+  if (row >= 0 && row < rs_->RecordCount()) rs_->MoveTo(row);
+}
+
+QString DataGrid::CurrentCellText(int column) const {
+  return rs_ ? rs_->FieldAt(rs_->CurrentRow(), column).toString() : QString();
+}
+
+void DataGrid::SetCurrentCellText(int column, const QString& text) {
+  if (!rs_ || !rs_->HasCurrent()) return;
+  rs_->setData(rs_->index(rs_->CurrentRow(), column), text, Qt::EditRole);
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* e) {
+  if (state() != QAbstractItemView::EditingState) {
+    if (onKeyDown && onKeyDown(VirtualKeyCode(e->key()), ShiftState(e->modifiers()))) return;
+    if (onKeyPress && !e->text().isEmpty()) onKeyPress(e->text().at(0).unicode());
+  }
+  QTableView::keyPressEvent(e);
+}
+
+void DataGrid::mousePressEvent(QMouseEvent* e) {
+  QTableView::mousePressEvent(e);
+  if (buttonColumn_ >= 0 && e->button() == Qt::LeftButton && onButtonClick) {
+    const QModelIndex idx = indexAt(e->position().toPoint());
+    if (idx.isValid() && idx.column() == buttonColumn_) {
+      const QRect cell = visualRect(idx);
+      // The drop-down button is the square at the right end of the cell.
+      if (e->position().x() >= cell.right() - cell.height()) onButtonClick(buttonColumn_);
+    }
+  }
+}
+
+void DataGrid::mouseMoveEvent(QMouseEvent* e) {
+  QTableView::mouseMoveEvent(e);
+  if (onMouseMove)
+    onMouseMove(ButtonState(e->buttons()), ShiftState(e->modifiers()), PixelsToTwips(e->position().x()),
+                PixelsToTwips(e->position().y()));
+}
+
+void DataGrid::mouseReleaseEvent(QMouseEvent* e) {
+  QTableView::mouseReleaseEvent(e);
+  if (onMouseUp)
+    onMouseUp(ButtonState(e->button()), ShiftState(e->modifiers()), PixelsToTwips(e->position().x()),
+              PixelsToTwips(e->position().y()));
+}
+
+void DataGrid::focusInEvent(QFocusEvent* e) {
+  QTableView::focusInEvent(e);
+  if (onGotFocus) onGotFocus();
+}
+
+}  // namespace kemo

@@ -1,0 +1,72 @@
+#pragma once
+// A grid bound to a RecordSet. The grid's highlighted row is the set's current row both ways: moving
+// the set moves the highlight, and the user's clicks and arrow keys move the set. Events carry the
+// shape the editor's handlers expect (key code and shift, button and position in twips).
+#include <QTableView>
+#include <functional>
+
+namespace kemo {
+
+class RecordSet;
+
+class DataGrid : public QTableView {
+  Q_OBJECT
+ public:
+  explicit DataGrid(QWidget* parent = nullptr);
+
+  void Bind(RecordSet* rs);
+  RecordSet* Bound() const { return rs_; }
+
+  // Layout, in twips and points.
+  void SetGridFont(const QString& family, double pointSize, bool headerBold);
+  void SetRowHeightTwips(double twips);
+  void SetColumnWidthTwips(int column, double twips);
+  void SetColumnAlignment(int column, Qt::Alignment alignment);
+  void SetColumnLocked(int column, bool locked);
+  // A column whose cells show a drop-down button; clicking it raises ButtonClick(column).
+  void SetButtonColumn(int column);
+  int ButtonColumn() const { return buttonColumn_; }
+  double ColumnLeftTwips(int column) const;
+  double ColumnWidthTwips(int column) const;
+  double CurrentRowTopTwips() const;
+
+  // The current row's position among the visible rows (1 for the first visible row), and a scroll
+  // by a number of rows; together they keep the same rows on screen after an insert or delete.
+  int VisibleRowOfCurrent() const;
+  void SetVisibleRowOfCurrent(int visibleRow);
+  void ScrollRows(int rows);
+  int FirstVisibleRow() const;
+
+  // Text of a cell of the current row (the editor's "column text").
+  QString CurrentCellText(int column) const;
+  void SetCurrentCellText(int column, const QString& text);
+
+  // Handlers. KeyDown runs before the grid applies the key; returning true swallows the key.
+  std::function<bool(int keyCode, int shift)> onKeyDown;
+  std::function<void(int keyAscii)> onKeyPress;
+  std::function<void(int button, int shift, double x, double y)> onMouseMove;
+  std::function<void(int button, int shift, double x, double y)> onMouseUp;
+  std::function<void(int column)> onButtonClick;
+  std::function<void()> onGotFocus;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+ private:
+  void FollowRecordSet(int row);
+  RecordSet* rs_ = nullptr;
+  int buttonColumn_ = -1;
+  bool following_ = false;
+};
+
+// Key codes and button values in the form the handlers use.
+int VirtualKeyCode(int qtKey);
+int ShiftState(Qt::KeyboardModifiers m);
+int ButtonState(Qt::MouseButtons b);
+
+}  // namespace kemo

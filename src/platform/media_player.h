@@ -1,0 +1,50 @@
+#pragma once
+// The embedded player as the editor drives it: load by path, transport, position and duration in
+// seconds, mute, a play-state value and a status text, and two notifications. Calls never fail
+// towards the caller: without media they do nothing and reads give 0.
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+namespace kemo {
+
+// Play-state values.
+namespace PlayState {
+constexpr int Undefined = 0;
+constexpr int Stopped = 1;
+constexpr int Paused = 2;
+constexpr int Playing = 3;
+constexpr int Buffering = 6;
+constexpr int Transitioning = 9;
+constexpr int Ready = 10;
+constexpr int Last = 12;
+}  // namespace PlayState
+
+class MediaPlayer : public QObject {
+  Q_OBJECT
+ public:
+  using QObject::QObject;
+  ~MediaPlayer() override = default;
+
+  // "" unloads. A path loads the file; the play state then becomes ready (or stopped) by itself.
+  virtual void SetURL(const QString& path) = 0;
+  virtual QString URL() const = 0;
+  virtual int PlayState() const = 0;
+  virtual QString Status() const = 0;
+  virtual void Play() = 0;
+  virtual void Pause() = 0;
+  virtual void Stop() = 0;
+  virtual double CurrentPosition() const = 0;
+  virtual void SetCurrentPosition(double seconds) = 0;
+  virtual double Duration() const = 0;
+  virtual void SetMute(bool mute) = 0;
+  // The picture (and its transport bar) to place in the window; null for players without one.
+  virtual QWidget* View() { return nullptr; }
+
+ Q_SIGNALS:
+  void PlayStateChange(int newState);
+  void PositionChange(double oldPosition, double newPosition);
+};
+
+}  // namespace kemo

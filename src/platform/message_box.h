@@ -1,0 +1,57 @@
+#pragma once
+// Every report and question of the editor goes through this seam: one modal box titled
+// "KemoEditor", with OK, Yes/No or Yes/No/Cancel and no icon, the information icon or the critical
+// icon. Texts keep their carriage returns; only the box shows them as line breaks.
+#include <QString>
+#include <deque>
+#include <vector>
+
+class QWidget;
+
+namespace kemo {
+
+enum class MsgButtons { Ok, YesNo, YesNoCancel };
+enum class MsgIcon { None, Information, Critical };
+enum class MsgResult { Ok, Yes, No, Cancel };
+
+inline const QString kAppTitle = QStringLiteral("KemoEditor");
+
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+  virtual MsgResult Show(const QString& text, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None) = 0;
+};
+
+// The toolkit's message box, owned by the main window.
+class QtMessageBoxes : public MessageBoxes {
+ public:
+  explicit QtMessageBoxes(QWidget* owner = nullptr) : owner_(owner) {}
+  void SetOwner(QWidget* owner) { owner_ = owner; }
+  MsgResult Show(const QString& text, MsgButtons buttons, MsgIcon icon) override;
+
+ private:
+  QWidget* owner_;
+};
+
+// The test double: records every box and answers from a script. With the script used up, a question
+// gets the fallback answer (Yes unless set otherwise) and an OK box gets Ok.
+class ScriptedMessageBoxes : public MessageBoxes {
+ public:
+  struct Shown {
+    QString title;
+    QString text;
+    MsgButtons buttons;
+    MsgIcon icon;
+  };
+  MsgResult Show(const QString& text, MsgButtons buttons, MsgIcon icon) override;
+
+  void Answer(MsgResult r) { answers.push_back(r); }
+  std::deque<MsgResult> answers;
+  MsgResult fallback = MsgResult::Yes;
+  std::vector<Shown> shown;
+
+  QString LastText() const { return shown.empty() ? QString() : shown.back().text; }
+  void Clear() { shown.clear(); answers.clear(); }
+};
+
+}  // namespace kemo

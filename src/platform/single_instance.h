@@ -1,0 +1,29 @@
+#pragma once
+// One editor at a time per user: the first process listens on a local socket; a later one tells it
+// to come to the front and then ends without showing a window.
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QLocalServer;
+
+namespace kemo {
+
+class SingleInstance : public QObject {
+  Q_OBJECT
+ public:
+  explicit SingleInstance(const QString& key, QObject* parent = nullptr);
+  ~SingleInstance() override;
+
+  // True when another instance answered (it has been told to come forward): this one should end.
+  bool AnotherIsRunning();
+  // Starts listening; `raise` runs in this process whenever a later start knocks.
+  bool Listen(std::function<void()> raise);
+
+ private:
+  QString key_;
+  QLocalServer* server_ = nullptr;
+  std::function<void()> raise_;
+};
+
+}  // namespace kemo

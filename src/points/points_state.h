@@ -1,0 +1,23 @@
+#pragma once
+// State of the mouse-point list, the recorder and the marker drag.
+#include <QString>
+#include <cstdint>
+
+namespace kemo {
+
+struct PointsState {
+  // The point grid that last had the focus: "dgCursor" or "dgRecCursor".
+  QString FocusGrid = QStringLiteral("dgCursor");
+  // Recorder.
+  int16_t recCurPos = 0;     // the slot the next sample writes
+  bool PressPending = false;  // a button went down over the stage; the next sample consumes it
+  float AnchorX = 0, AnchorY = 0;  // pointer position of the first sample after the press (twips)
+  uint8_t RecordMoveMode = 0;  // 0 free, 1 horizontal only, 2 vertical only
+  bool ButtonHeld = false;     // a button is down over the stage in a recording state
+  // Marker drag.
+  float GrabX = 0, GrabY = 0;
+  float MarkerStartLeft = 0, MarkerStartTop = 0;
+  int DraggedMarker = -1;
+};
+
+}  // namespace kemo

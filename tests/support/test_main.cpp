@@ -1,0 +1,20 @@
+// The tests run inside one QApplication on the offscreen platform, with the audio silenced.
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
+  if (qEnvironmentVariableIsEmpty("GST_PLUGIN_FEATURE_RANK")) qputenv("GST_PLUGIN_FEATURE_RANK", "fakeaudiosink:MAX");
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    const QString dir = QDir::tempPath() + QStringLiteral("/kemo-runtime-") + QString::number(getuid());
+    QDir().mkpath(dir);
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
+  }
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

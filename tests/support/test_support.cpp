@@ -1,0 +1,98 @@
+#include "support/test_support.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QThread>
+
+namespace kemo::test {
+
+namespace {
+void CopyFileTo(const QString& from, const QString& to) {
+  QDir().mkpath(QFileInfo(to).path());
+  QFile::remove(to);
+  QFile::copy(from, to);
+  QFile::setPermissions(to, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                QFileDevice::ReadOther);
+}
+}  // namespace
+
+ProgramFolder::ProgramFolder() {
+  const QString res = QStringLiteral(KEMO_RESOURCE_DIR);
+  CopyFileTo(res + QStringLiteral("/symbol.csv"), path() + QStringLiteral("/symbol.csv"));
+  CopyFileTo(res + QStringLiteral("/000.jpg"), path() + QStringLiteral("/000.jpg"));
+  CopyFileTo(res + QStringLiteral("/temp/_content.xml"), path() + QStringLiteral("/temp/_content.xml"));
+  QDir().mkpath(path() + QStringLiteral("/temp/new"));
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile f(path);
+  if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
+}
+
+QByteArray ReadFile(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+namespace {
+QString Escape(QString s) {
+  return s.replace(QLatin1Char('&'), QLatin1String("&amp;"))
+      .replace(QLatin1Char('<'), QLatin1String("&lt;"))
+      .replace(QLatin1Char('"'), QLatin1String("&quot;"));
+}
+}  // namespace
+
+QByteArray ContentXml(const QStringList& scenes, const QStringList& points) {
+  QString x = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<content>\n<slide>");
+  for (const QString& s : scenes) {
+    const QStringList f = s.split(QLatin1Char('|'));
+    x += QStringLiteral("<scene pos=\"%1\" caption=\"%2\" image=\"%3\"/>")
+             .arg(Escape(f.value(0)), Escape(f.value(1)), Escape(f.value(2)));
+  }
+  x += QStringLiteral("</slide>\n<cursor>");
+  for (const QString& p : points) {
+    const QStringList f = p.split(QLatin1Char('|'));
+    x += QStringLiteral("<p t=\"%1\" x=\"%2\" y=\"%3\"/>").arg(Escape(f.value(0)), Escape(f.value(1)), Escape(f.value(2)));
+  }
+  x += QStringLiteral("</cursor>\n</content>\n");
+  return x.toUtf8();
+}
+
+void WriteJpeg(const QString& path, int width, int height, const QColor& color) {
+  QDir().mkpath(QFileInfo(path).path());
+  QImage img(width, height, QImage::Format_RGB32);
+  img.fill(color);
+  img.save(path, "JPG");
+}
+
+Window::Window() {
+  clock.now = QDateTime(QDate(2026, 12, 8), QTime(9, 30));
+  Services s;
+  s.player = &player;
+  s.messages = &messages;
+  s.dialogs = &dialogs;
+  s.clock = &clock;
+  s.beeper = &beeper;
+  s.pointer = &pointer;
+  window = std::make_unique<FrmMain>(s, program.path());
+}
+
+Window::~Window() {
+  // Tear down without the exit question or the player shutdown.
+  window.reset();
+}
+
+void Pump(int ms) {
+  QElapsedTimer t;
+  t.start();
+  do {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(1);
+  } while (t.elapsed() < ms);
+}
+
+}  // namespace kemo::test

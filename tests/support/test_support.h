@@ -1,0 +1,55 @@
+#pragma once
+// Helpers shared by the tests: a program folder of its own for each test, data folders made on
+// the spot, and the main window with scripted services.
+#include <QDir>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/frm_main.h"
+#include "platform/file_dialogs.h"
+#include "platform/message_box.h"
+#include "platform/scripted_player.h"
+#include "platform/services.h"
+
+namespace kemo::test {
+
+// A fresh program folder (symbol.csv, temp/_content.xml, temp/new, 000.jpg) in a temporary folder.
+class ProgramFolder {
+ public:
+  ProgramFolder();
+  QString path() const { return dir_.path(); }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+// Writes text to a file (UTF-8 unless bytes are given), creating its folder.
+void WriteFile(const QString& path, const QByteArray& bytes);
+QByteArray ReadFile(const QString& path);
+
+// A content.xml text with the given scenes ("pos|caption|image") and points ("t|x|y").
+QByteArray ContentXml(const QStringList& scenes, const QStringList& points);
+
+// A JPEG picture of the given size and colour.
+void WriteJpeg(const QString& path, int width = 320, int height = 240, const QColor& color = Qt::blue);
+
+// The main window on the offscreen platform with a scripted player, message boxes and dialogs.
+struct Window {
+  Window();
+  ~Window();
+  ProgramFolder program;
+  ScriptedPlayer player;
+  ScriptedMessageBoxes messages;
+  ScriptedFileDialogs dialogs;
+  FixedClock clock;
+  RecordingBeeper beeper;
+  ScriptedPointer pointer;
+  std::unique_ptr<FrmMain> window;
+  Editor& ed() { return window->ed(); }
+};
+
+// Processes events for ms milliseconds (lets the scripted player's answers arrive).
+void Pump(int ms = 20);
+
+}  // namespace kemo::test
