@@ -231,6 +231,12 @@ void FrmMain::BuildControls() {
   ui.lbKeyComment[0] = MakeLabel(fr, QStringLiteral("lbKeyComment_0"), {}, 135, 9300, 3135, 945);
   ui.lbKeyComment[1] = MakeLabel(fr, QStringLiteral("lbKeyComment_1"), {}, 4080, 10060, 5775, 375);
   ui.lbKeyComment[0]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ui.lbKeyComment[1]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  for (QLabel* legend : ui.lbKeyComment) {
+    QFont small = legend->font();
+    small.setPixelSize(11);
+    legend->setFont(small);
+  }
 
   // Grid button, recording hint and messages.
   ui.cbGrid = MakeButton(fr, QStringLiteral("cbGrid"), QStringLiteral("グリッドを表示"), 3840, 120, 1380, 275);
@@ -401,7 +407,8 @@ void FrmMain::OnMainWindowLoad() {
       (QStringLiteral("F5 :") + ui.ppCurRec->text() + QStringLiteral("・停止") + QLatin1Char('\r') +
                      QStringLiteral("F6 :") + ui.ppCurRecDisp->text() + QLatin1Char('\r') + QStringLiteral("F7 :") +
                      ui.ppCurInsert->text() + QLatin1Char('\r') + QStringLiteral("F8 :") + ui.ppCurDelete->text() +
-                     QLatin1Char('\r') + QStringLiteral("F9 :") + ui.ppCurDisp->text() + QStringLiteral("・非表示")));
+                     QLatin1Char('\r') + QStringLiteral("F9 :") + ui.ppCurDisp->text() + QStringLiteral("・非表示")),
+      12);
   ui.lbKeyComment[1]->setText(QStringLiteral("F2 :") + ui.ppSldDelete->text() + QLatin1Char(' ') +
                               QStringLiteral("F3 :") + ui.ppSldInsert->text() + QLatin1Char(' ') +
                               QStringLiteral("F4 :") + ui.ppSldEdit->text() + QLatin1Char(' '));

@@ -196,6 +196,9 @@ struct Editor {
   QString FolderCaption;
   bool ExitConfirmed = false;
   bool WaitTimedOut = false;
+  // Where inside the recording panel's title strip the button went down (twips), while it is dragged.
+  float PanelGrabX = 0, PanelGrabY = 0;
+  bool PanelDragging = false;
 
   // --- subsystems ---
   DocumentState document;

@@ -8,7 +8,8 @@ class QLabel;
 namespace kemo {
 
 QString ShowLineBreaks(const QString& text);
-void SetCaption(QLabel* label, const QString& text);
+// lineHeightPx > 0 draws the lines that close together (for legends in a tight design place).
+void SetCaption(QLabel* label, const QString& text, int lineHeightPx = 0);
 QString Caption(const QLabel* label);
 
 }  // namespace kemo

@@ -1,0 +1,52 @@
+# Shared by the X11 tests: a private Xvfb display, a private runtime folder, and helpers.
+# Usage: source lib.sh; start_x; ...; (cleanup runs on exit)
+set -euo pipefail
+EDITOR_BIN=$1
+BUILD_DIR=$2
+SHOTS=$BUILD_DIR/screenshots
+mkdir -p "$SHOTS"
+WORK=$(mktemp -d)
+export XDG_RUNTIME_DIR=$WORK/runtime
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+XVFB_PID=""
+EDITOR_PID=""
+
+cleanup() {
+  [ -n "$EDITOR_PID" ] && kill "$EDITOR_PID" 2>/dev/null || true
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start_x() {
+  for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+      XVFB_PID=$!
+      export DISPLAY=":$n"
+      for _ in $(seq 1 50); do
+        if xdpyinfo >/dev/null 2>&1; then return 0; fi
+        sleep 0.1
+      done
+      kill "$XVFB_PID" 2>/dev/null || true
+    fi
+  done
+  fail "no X display could be started"
+}
+
+# Waits up to $2 seconds for a visible window whose name matches $1; prints its id.
+wait_window() {
+  local pattern=$1 limit=${2:-20} id=""
+  for _ in $(seq 1 $((limit * 10))); do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1 || true)
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+shot() { import -window root "$SHOTS/$1.png"; }
