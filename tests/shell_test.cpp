@@ -1,5 +1,6 @@
 // The shell: start-up state, the caption, the exit question and the state machine.
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <gtest/gtest.h>
 
@@ -42,4 +43,81 @@ TEST(Shell, TransitionTable) {
     EXPECT_EQ(NextState(8, e), 8);
     EXPECT_EQ(NextState(9, e), 9);
   }
+}
+
+TEST(Shell, ExitQuestionListsPendingWorkInOrder) {
+  test::Window w;
+  Editor& ed = w.ed();
+  EXPECT_EQ(ExitQuestionText(ed), QStringLiteral("終了してもよろしいですか？"));
+
+  ed.DataFolder = QStringLiteral("/data/lecture");
+  SetContentChanged(ed, true);
+  ed.recCurCnt = 2;
+  ed.SldCnt = 1;
+  ed.SldEdtCnt = 1;
+  ed.SldEdt[0].caption = QStringLiteral("変更したタイトル");
+  EXPECT_EQ(ExitQuestionText(ed),
+            QStringLiteral("/data/lecture/content.xmlは変更されています。\r"
+                           "未登録のマウスポイント記録データがあります。\r"
+                           "未登録のスライド編集データがあります。\r"
+                           "終了してもよろしいですか？"));
+
+  SetContentChanged(ed, false);
+  ed.SldEdt[0].caption.clear();
+  EXPECT_EQ(ExitQuestionText(ed), QStringLiteral("未登録のマウスポイント記録データがあります。\r終了してもよろしいですか？"));
+}
+
+TEST(Shell, AnsweringNoToTheExitQuestionKeepsTheProgramRunning) {
+  test::Window w;
+  w.window->show();
+  w.messages.Answer(MsgResult::No);
+  w.ed().ui.mnuFileEnd->trigger();
+  ASSERT_EQ(w.messages.shown.size(), 1u);
+  EXPECT_EQ(w.messages.shown[0].title, QStringLiteral("KemoEditor"));
+  EXPECT_EQ(w.messages.shown[0].buttons, MsgButtons::YesNo);
+  EXPECT_EQ(w.messages.shown[0].icon, MsgIcon::None);
+  EXPECT_TRUE(w.window->isVisible());
+  EXPECT_FALSE(w.window->ShutDown());
+  EXPECT_FALSE(w.ed().ExitConfirmed);
+
+  // A close by the window system asks the same question once.
+  w.messages.Answer(MsgResult::No);
+  EXPECT_FALSE(w.window->close());
+  EXPECT_EQ(w.messages.shown.size(), 2u);
+  EXPECT_TRUE(w.window->isVisible());
+}
+
+TEST(Shell, ExitShutsThePlayerDownAndAsksOnlyOnce) {
+  test::Window w;
+  w.window->show();
+  // A folder with its video open (in state 9 the refresh would unload the player).
+  w.ed().EditorState = State::Idle;
+  w.player.SetURL(QStringLiteral("/data/Video.avi"));
+  test::Pump();
+  w.messages.Answer(MsgResult::Yes);
+  w.ed().ui.mnuFileEnd->trigger();
+  EXPECT_EQ(w.messages.shown.size(), 1u);
+  EXPECT_TRUE(w.window->ShutDown());
+  EXPECT_FALSE(w.window->isVisible());
+  EXPECT_TRUE(w.player.muted);
+  EXPECT_TRUE(w.player.log.contains(QStringLiteral("play")));
+  EXPECT_TRUE(w.player.log.contains(QStringLiteral("stop")));
+  EXPECT_EQ(w.player.PlayState(), PlayState::Stopped);
+}
+
+TEST(Shell, APlayerThatNeverStopsStillLetsTheProgramEnd) {
+  test::Window w;
+  w.window->show();
+  w.player.SetURL(QStringLiteral("/data/Video.avi"));
+  test::Pump();
+  w.player.respondToStop = false;
+  w.messages.Answer(MsgResult::Yes);
+  QElapsedTimer t;
+  t.start();
+  w.ed().ui.mnuFileEnd->trigger();
+  const qint64 ms = t.elapsed();
+  EXPECT_TRUE(w.window->ShutDown());
+  // Two half-second pauses and the five-second wait.
+  EXPECT_GE(ms, 5500);
+  EXPECT_LE(ms, 8000);
 }

@@ -7,7 +7,10 @@ namespace kemo {
 ScriptedPlayer::ScriptedPlayer(QObject* parent) : MediaPlayer(parent) {}
 
 void ScriptedPlayer::Arrive(int state) {
-  QTimer::singleShot(delayMs, this, [this, state] { SetStateNow(state); });
+  // Like a real player, a call that leaves the state as it is reports nothing.
+  QTimer::singleShot(delayMs, this, [this, state] {
+    if (state_ != state) SetStateNow(state);
+  });
 }
 
 void ScriptedPlayer::SetStateNow(int state) {
