@@ -1,13 +1,640 @@
-// Placeholder until the loader and writer land.
+// content.xml on libxml2. The loader parses the whole file once, keeps the outer XML of every scene
+// and p element, and lets go of the document; attributes are read later from those short texts. The
+// writer builds a new document from the program's template and replaces content.xml atomically,
+// after keeping a byte copy of the old file.
 #include "document/content_xml.h"
 
+#include <libxml/encoding.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xpath.h>
+
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <charconv>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <cmath>
+#include <mutex>
+#include <string>
 
 #include "document/editor.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "platform/services.h"
 
 namespace kemo {
-bool LoadContentXml(Editor&) { return true; }
-QString GetXmlAttr(const QString&, const QString&) { return {}; }
-bool SaveContentXml(Editor&) { return false; }
-QString BackupPathFor(const Editor&, const QDateTime&) { return {}; }
+
+namespace {
+
+// The message that reports every unexpected failure of the reader and the writer.
+const QString kReadErrorText = QStringLiteral("content.xml の読み込み時にエラーが発生しました。");
+
+// Marks the parser contexts of this file, so that the entity loader refuses their external
+// entities while other users of libxml2 in the process keep the default loader.
+int gOwnContextMark = 0;
+xmlExternalEntityLoader gDefaultLoader = nullptr;
+
+xmlParserInputPtr RefusingEntityLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt) {
+  if (ctxt != nullptr && ctxt->_private == &gOwnContextMark) return nullptr;
+  return gDefaultLoader != nullptr ? gDefaultLoader(url, id, ctxt) : nullptr;
+}
+
+// The first error the parser raises (warnings do not count): the reason text shown to the user.
+struct ParseErrors {
+  bool any = false;
+  int code = 0;
+  int line = 0;
+  QString message;
+};
+
+void CollectError(void* data, xmlErrorPtr error) {
+  auto* errors = static_cast<ParseErrors*>(data);
+  if (error == nullptr || errors->any || error->level < XML_ERR_ERROR) return;
+  errors->any = true;
+  errors->code = error->code;
+  errors->line = error->line;
+  errors->message = QString::fromUtf8(error->message ? error->message : "").trimmed();
+}
+
+// Routes libxml2's errors into a ParseErrors for the lifetime of the scope (and keeps them off
+// stderr), then restores whatever handler was there.
+class ErrorScope {
+ public:
+  explicit ErrorScope(ParseErrors* errors) : prevFn_(xmlStructuredError), prevCtx_(xmlStructuredErrorContext) {
+    xmlSetStructuredErrorFunc(errors, CollectError);
+  }
+  ~ErrorScope() { xmlSetStructuredErrorFunc(prevCtx_, prevFn_); }
+  ErrorScope(const ErrorScope&) = delete;
+  ErrorScope& operator=(const ErrorScope&) = delete;
+
+ private:
+  xmlStructuredErrorFunc prevFn_;
+  void* prevCtx_;
+};
+
+struct DocDeleter {
+  void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
+};
+using DocPtr = std::unique_ptr<xmlDoc, DocDeleter>;
+
+struct Parsed {
+  DocPtr doc;
+  bool noParser = false;
+  QString reason;  // set when doc is null and a parser was there
+};
+
+// Parses a document from memory: no network, no external entities or DTD, no entity substitution
+// (libxml2 then refuses entity expansion beyond its default limits as a parse error). The declared
+// encoding is honoured.
+Parsed ParseBytes(const QByteArray& bytes, const QString& shownName) {
+  InitXmlLibrary();
+  Parsed result;
+  if (bytes.size() > INT_MAX) {
+    result.reason = shownName + QStringLiteral(": File too large");
+    return result;
+  }
+  xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+  if (ctxt == nullptr) {
+    result.noParser = true;
+    return result;
+  }
+  ctxt->_private = &gOwnContextMark;
+  ParseErrors errors;
+  {
+    ErrorScope scope(&errors);
+    result.doc.reset(xmlCtxtReadMemory(ctxt, bytes.constData(), static_cast<int>(bytes.size()), nullptr, nullptr,
+                                       XML_PARSE_NONET | XML_PARSE_COMPACT));
+  }
+  if (result.doc && (!ctxt->wellFormed || xmlDocGetRootElement(result.doc.get()) == nullptr)) result.doc.reset();
+  if (!result.doc) {
+    if (errors.any) {
+      // One arg() call, so that a "%1" in a folder's name is not taken for a place holder.
+      result.reason = QStringLiteral("%1:%2: %3").arg(shownName, QString::number(errors.line), errors.message);
+    } else {
+      result.reason = shownName + QStringLiteral(": Document is not well-formed");
+    }
+  }
+  xmlFreeParserCtxt(ctxt);
+  return result;
+}
+
+bool ParserAvailable() {
+  InitXmlLibrary();
+  xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+  if (ctxt == nullptr) return false;
+  xmlFreeParserCtxt(ctxt);
+  return true;
+}
+
+void Show(Editor& ed, const QString& text) {
+  if (ed.svc.messages != nullptr) ed.svc.messages->Show(text, MsgButtons::Ok, MsgIcon::None);
+}
+
+void ShowError(Editor& ed, int number, const QString& description) {
+  Show(ed, kReadErrorText + QString::number(number) + QLatin1Char(':') + description);
+}
+
+// Reads a whole file; on failure gives the platform's reason with the file's shown path.
+bool ReadWholeFile(const QString& path, QByteArray* bytes, int* code, QString* reason) {
+  QFile f(path);
+  if (QFileInfo(path).isDir()) {
+    *code = QFileDevice::OpenError;
+    *reason = ShowPath(path) + QStringLiteral(": Is a directory");
+    return false;
+  }
+  if (!f.open(QIODevice::ReadOnly)) {
+    *code = f.error();
+    *reason = ShowPath(path) + QStringLiteral(": ") + f.errorString();
+    return false;
+  }
+  if (f.size() > INT_MAX) {  // more than the parser takes in one piece
+    *code = QFileDevice::ReadError;
+    *reason = ShowPath(path) + QStringLiteral(": File too large");
+    return false;
+  }
+  *bytes = f.readAll();
+  if (f.error() != QFileDevice::NoError) {
+    *code = f.error();
+    *reason = ShowPath(path) + QStringLiteral(": ") + f.errorString();
+    return false;
+  }
+  return true;
+}
+
+// Writes a whole file through a temporary file in the same folder renamed over the target, so
+// that the target is always either the old file or the complete new one.
+bool WriteWholeFile(const QString& path, const QByteArray& bytes, int* code, QString* reason) {
+  QSaveFile f(path);
+  const auto fail = [&] {
+    *code = f.error();
+    *reason = ShowPath(path) + QStringLiteral(": ") + f.errorString();
+    f.cancelWriting();
+    return false;
+  };
+  if (!f.open(QIODevice::WriteOnly)) return fail();
+  // A full disk shows as a short write, which the toolkit does not turn into an error of its
+  // own: the system's reason is still in errno right after the write.
+  errno = 0;
+  const qint64 written = f.write(bytes);
+  const int writeErrno = errno;
+  if (written != bytes.size()) {
+    *code = writeErrno != 0 ? writeErrno : QFileDevice::WriteError;
+    *reason = ShowPath(path) + QStringLiteral(": ") +
+              (writeErrno != 0 ? QString::fromLocal8Bit(std::strerror(writeErrno)) : f.errorString());
+    f.cancelWriting();
+    return false;
+  }
+  if (!f.flush()) return fail();
+  if (!f.commit()) {
+    *code = f.error();
+    *reason = ShowPath(path) + QStringLiteral(": ") + f.errorString();
+    return false;
+  }
+  return true;
+}
+
+// Stages the outer XML of each node the expression selects; false (with the message shown) when
+// the selection or the writing out of a node fails.
+bool StageNodes(Editor& ed, xmlDocPtr doc, xmlXPathContextPtr xpath, const char* expression, NodeTextArray& staging,
+                int16_t& count, const QString& tooManyA, const QString& tooManyB) {
+  xmlXPathObjectPtr found = xmlXPathEvalExpression(BAD_CAST expression, xpath);
+  if (found == nullptr) {
+    const xmlError* e = xmlGetLastError();
+    ShowError(ed, e ? e->code : 0, e && e->message ? QString::fromUtf8(e->message).trimmed() : QStringLiteral("XPath"));
+    return false;
+  }
+  const xmlNodeSetPtr nodes = found->nodesetval;
+  const int n = nodes != nullptr ? nodes->nodeNr : 0;
+  if (n > MaxRecords) {
+    Show(ed, QString::number(n) + tooManyA + QString::number(MaxRecords + 1) + tooManyB);
+  }
+  count = static_cast<int16_t>(std::min(n, MaxRecords));
+  xmlBufferPtr buffer = xmlBufferCreate();
+  bool ok = buffer != nullptr;
+  const int staged = std::min(n, kSlots);
+  for (int i = 0; ok && i < staged; ++i) {
+    xmlBufferEmpty(buffer);
+    if (xmlNodeDump(buffer, doc, nodes->nodeTab[i], 0, 0) < 0) {
+      ok = false;
+      // Only what was written out counts.
+      count = static_cast<int16_t>(std::min(i, MaxRecords));
+      break;
+    }
+    staging[i] = QString::fromUtf8(reinterpret_cast<const char*>(xmlBufferContent(buffer)), xmlBufferLength(buffer));
+  }
+  if (!ok) ShowError(ed, XML_ERR_NO_MEMORY, QStringLiteral("Out of memory while writing out a node"));
+  if (buffer != nullptr) xmlBufferFree(buffer);
+  xmlXPathFreeObject(found);
+  return ok;
+}
+
+// The first element of the name in document order.
+xmlNodePtr FirstElementNamed(xmlNodePtr root, const char* name) {
+  xmlNodePtr node = root;
+  while (node != nullptr) {
+    if (node->type == XML_ELEMENT_NODE && xmlStrEqual(node->name, BAD_CAST name)) return node;
+    if (node->children != nullptr && node->type == XML_ELEMENT_NODE) {
+      node = node->children;
+      continue;
+    }
+    while (node != nullptr && node != root && node->next == nullptr) node = node->parent;
+    if (node == nullptr || node == root) break;
+    node = node->next;
+  }
+  return nullptr;
+}
+
+bool IsXmlChar(char32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+         (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// UTF-8 of a held text, without the characters XML 1.0 cannot carry (control characters, lone
+// surrogates): written as character references they would make a file that no parser reads back.
+QByteArray XmlText(const QString& text) {
+  bool clean = true;
+  for (QChar c : text) {
+    const char16_t u = c.unicode();
+    if (u < 0x20 || (u >= 0xD800 && u <= 0xDFFF) || u >= 0xFFFE) {
+      clean = false;
+      break;
+    }
+  }
+  if (clean) return text.toUtf8();
+  QString kept;
+  kept.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text.at(i);
+    if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+      kept += c;
+      kept += text.at(++i);
+      continue;
+    }
+    if (c.isSurrogate()) continue;
+    if (IsXmlChar(c.unicode())) kept += c;
+  }
+  return kept.toUtf8();
+}
+
+bool AddElement(xmlDocPtr doc, xmlNodePtr parent, const char* name, const char* const attrNames[3],
+                const QByteArray values[3]) {
+  xmlNodePtr node = xmlNewDocNode(doc, nullptr, BAD_CAST name, nullptr);
+  if (node == nullptr) return false;
+  if (xmlAddChild(parent, node) == nullptr) {
+    xmlFreeNode(node);
+    return false;
+  }
+  for (int a = 0; a < 3; ++a) {
+    if (xmlNewProp(node, BAD_CAST attrNames[a], BAD_CAST values[a].constData()) == nullptr) return false;
+  }
+  return true;
+}
+
+void AppendChar(QString& out, char32_t code) {
+  if (code > 0xFFFF) {
+    out += QChar::highSurrogate(code);
+    out += QChar::lowSurrogate(code);
+  } else {
+    out += QChar(static_cast<char16_t>(code));
+  }
+}
+
+int DigitValue(QChar d, int base) {
+  const char16_t u = d.unicode();
+  if (u >= '0' && u <= '9') return u - '0';
+  if (base == 16 && u >= 'a' && u <= 'f') return u - 'a' + 10;
+  if (base == 16 && u >= 'A' && u <= 'F') return u - 'A' + 10;
+  return -1;
+}
+
+// Resolves the predefined entities and character references; anything else stays as written.
+QString ResolveReferences(QStringView v) {
+  if (!v.contains(QLatin1Char('&'))) return v.toString();
+  QString out;
+  out.reserve(v.size());
+  for (qsizetype i = 0; i < v.size(); ++i) {
+    const QChar c = v[i];
+    if (c != QLatin1Char('&')) {
+      out += c;
+      continue;
+    }
+    const qsizetype semi = v.indexOf(QLatin1Char(';'), i + 1);
+    if (semi < 0 || semi - i > 40) {
+      out += c;
+      continue;
+    }
+    const QStringView ref = v.mid(i + 1, semi - i - 1);
+    bool resolved = true;
+    if (ref == u"amp") {
+      out += QLatin1Char('&');
+    } else if (ref == u"lt") {
+      out += QLatin1Char('<');
+    } else if (ref == u"gt") {
+      out += QLatin1Char('>');
+    } else if (ref == u"quot") {
+      out += QLatin1Char('"');
+    } else if (ref == u"apos") {
+      out += QLatin1Char('\'');
+    } else if (ref.size() >= 2 && ref[0] == QLatin1Char('#')) {
+      const bool hex = ref[1] == QLatin1Char('x') || ref[1] == QLatin1Char('X');
+      const QStringView digits = ref.mid(hex ? 2 : 1);
+      bool ok = !digits.isEmpty();
+      char32_t code = 0;
+      for (QChar d : digits) {
+        const int value = DigitValue(d, hex ? 16 : 10);
+        if (value < 0 || code > 0x10FFFF) {
+          ok = false;
+          break;
+        }
+        code = code * (hex ? 16 : 10) + static_cast<char32_t>(value);
+      }
+      if (ok && IsXmlChar(code)) {
+        AppendChar(out, code);
+      } else {
+        resolved = false;
+      }
+    } else {
+      resolved = false;
+    }
+    if (resolved) {
+      i = semi;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool IsSpace(QChar c) {
+  return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
+}
+
+}  // namespace
+
+void InitXmlLibrary() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    xmlInitParser();
+    // Files declared Shift_JIS written on Japanese Windows hold CP932 characters (circled digits,
+    // the full-width tilde, (株)); iconv's CP932 reads them, and maps 0x5C to the backslash the
+    // writer meant.
+    for (const char* alias : {"SHIFT_JIS", "SHIFT-JIS", "SJIS", "X-SJIS", "MS_KANJI", "CSSHIFTJIS"}) {
+      xmlAddEncodingAlias("CP932", alias);
+    }
+    gDefaultLoader = xmlGetExternalEntityLoader();
+    xmlSetExternalEntityLoader(RefusingEntityLoader);
+  });
+}
+
+bool LoadContentXml(Editor& ed) {
+  if (!ParserAvailable()) {
+    Show(ed, QStringLiteral("XMLファイル読み込みエラー"));
+    return false;
+  }
+  const QString path = ed.ContentPath();
+  QByteArray bytes;
+  int code = 0;
+  QString reason;
+  if (ed.DataFolder.isEmpty()) {
+    Show(ed, ShowPath(path) + QStringLiteral(": No such file or directory"));
+    return true;
+  }
+  if (!ReadWholeFile(path, &bytes, &code, &reason)) {
+    // A file that cannot be read is the parser's failure to load it: the reason, nothing changed.
+    Show(ed, reason);
+    return true;
+  }
+  return LoadContentXmlData(ed, bytes, ShowPath(path));
+}
+
+bool LoadContentXmlData(Editor& ed, const QByteArray& bytes, const QString& shownName) {
+  Parsed parsed = ParseBytes(bytes, shownName);
+  if (parsed.noParser) {
+    Show(ed, QStringLiteral("XMLファイル読み込みエラー"));
+    return false;
+  }
+  if (!parsed.doc) {
+    Show(ed, parsed.reason);
+    return true;
+  }
+  xmlXPathContextPtr xpath = xmlXPathNewContext(parsed.doc.get());
+  if (xpath == nullptr) {
+    ShowError(ed, XML_ERR_NO_MEMORY, QStringLiteral("XPath context"));
+    return false;
+  }
+  ParseErrors errors;  // XPath errors would otherwise go to stderr
+  ErrorScope scope(&errors);
+  bool ok = StageNodes(ed, parsed.doc.get(), xpath, "//content/slide/scene", ed.SldXml, ed.SldCnt,
+                       QStringLiteral("枚のスライドが登録されています。"),
+                       QStringLiteral("枚目以降のスライドは読み込むことができません。"));
+  if (ok) {
+    ok = StageNodes(ed, parsed.doc.get(), xpath, "//content/cursor/p", ed.CurXml, ed.CurCnt,
+                    QStringLiteral("個のマウスポイントが登録されています。"),
+                    QStringLiteral("個目以降のマウスポイントは読み込むことができません。"));
+  }
+  xmlXPathFreeContext(xpath);
+  return ok;
+}
+
+namespace {
+
+// Visits the attributes of the element written out in the text, in order, with each raw value
+// (references not yet resolved); the visitor returns true to stop. A plain scan over the
+// characters with no allocation: it runs for every attribute of every record when a folder opens.
+template <typename Visitor>
+void ScanAttributes(const QString& nodeText, Visitor&& visit) {
+  const QChar* t = nodeText.constData();
+  const qsizetype n = nodeText.size();
+  qsizetype i = 0;
+  while (i < n && IsSpace(t[i])) ++i;
+  if (i >= n || t[i] != QLatin1Char('<')) return;
+  ++i;
+  // The element's name.
+  while (i < n && !IsSpace(t[i]) && t[i] != QLatin1Char('/') && t[i] != QLatin1Char('>')) ++i;
+  while (i < n) {
+    while (i < n && IsSpace(t[i])) ++i;
+    if (i >= n || t[i] == QLatin1Char('/') || t[i] == QLatin1Char('>')) return;
+    const qsizetype nameStart = i;
+    while (i < n && !IsSpace(t[i]) && t[i] != QLatin1Char('=') && t[i] != QLatin1Char('/') &&
+           t[i] != QLatin1Char('>'))
+      ++i;
+    const qsizetype nameSize = i - nameStart;
+    while (i < n && IsSpace(t[i])) ++i;
+    if (i >= n || t[i] != QLatin1Char('=')) {
+      // A name without a value is not XML; step over it.
+      if (i == nameStart) ++i;
+      continue;
+    }
+    ++i;
+    while (i < n && IsSpace(t[i])) ++i;
+    if (i >= n || (t[i] != QLatin1Char('"') && t[i] != QLatin1Char('\''))) return;
+    const QChar quote = t[i];
+    const qsizetype valueStart = ++i;
+    qsizetype valueEnd = valueStart;
+    while (valueEnd < n && t[valueEnd] != quote) ++valueEnd;
+    if (valueEnd >= n) return;
+    if (visit(QStringView(t + nameStart, nameSize), QStringView(t + valueStart, valueEnd - valueStart))) return;
+    i = valueEnd + 1;
+  }
+}
+
+bool SameName(QStringView a, QStringView b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+}  // namespace
+
+QString GetXmlAttr(const QString& nodeText, const QString& name) {
+  QString value;
+  ScanAttributes(nodeText, [&](QStringView attrName, QStringView raw) {
+    if (!SameName(attrName, name)) return false;
+    value = ResolveReferences(raw);
+    return true;
+  });
+  return value;
+}
+
+void GetXmlAttrs(const QString& nodeText, std::initializer_list<QStringView> names, QString* values) {
+  const int count = static_cast<int>(names.size());
+  for (int k = 0; k < count; ++k) values[k].clear();
+  unsigned found = 0;
+  ScanAttributes(nodeText, [&](QStringView attrName, QStringView raw) {
+    int k = 0;
+    for (QStringView wanted : names) {
+      // The first attribute of a name counts, as for GetXmlAttr.
+      if (!(found & (1u << k)) && SameName(attrName, wanted)) {
+        values[k] = ResolveReferences(raw);
+        found |= 1u << k;
+        break;
+      }
+      ++k;
+    }
+    return found == (1u << count) - 1;
+  });
+}
+
+QString BackupPathFor(const Editor& ed, const QDateTime& now) {
+  return JoinPath(ed.DataFolder, QStringLiteral("content-backup-") + now.toString(QStringLiteral("-yyMMdd-HHmm")) +
+                                     QStringLiteral(".xml"));
+}
+
+QString FormatXmlNumber(double value) {
+  if (!std::isfinite(value) || value == 0.0) return QStringLiteral("0");
+  char buf[512];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  // Significant digits of the shortest round-trip form: those before the exponent.
+  int digits = 0;
+  for (char* p = buf; p < r.ptr && *p != 'e'; ++p) {
+    if (*p >= '0' && *p <= '9') ++digits;
+  }
+  if (digits > 15) {
+    r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+    double rounded = value;
+    std::from_chars(buf, r.ptr, rounded);
+    value = rounded;
+  }
+  r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+  if (r.ec != std::errc()) return QStringLiteral("0");
+  return QString::fromLatin1(buf, r.ptr - buf);
+}
+
+bool SaveContentXml(Editor& ed) {
+  // The backup's name carries the minute at which the save began.
+  const QDateTime now = ed.svc.clock != nullptr ? ed.svc.clock->Now() : QDateTime::currentDateTime();
+  const QString backupPath = BackupPathFor(ed, now);
+  if (!ParserAvailable()) {
+    Show(ed, QStringLiteral("XMLファイル書き込みエラー"));
+    return false;
+  }
+  if (ed.DataFolder.isEmpty()) {
+    ShowError(ed, QFileDevice::OpenError, QStringLiteral("No data folder"));
+    return false;
+  }
+  const QString contentPath = ed.ContentPath();
+  int code = 0;
+  QString reason;
+
+  // The backup is the file on disk byte for byte, so that even a file no parser reads is kept
+  // whole; without it the old document would be lost, so the save stops here.
+  if (QFileInfo::exists(contentPath)) {
+    QByteArray old;
+    if (!ReadWholeFile(contentPath, &old, &code, &reason) || !WriteWholeFile(backupPath, old, &code, &reason)) {
+      ShowError(ed, code, reason);
+      return false;
+    }
+  }
+
+  QByteArray templateBytes;
+  if (!ReadWholeFile(ed.TemplatePath(), &templateBytes, &code, &reason)) {
+    Show(ed, reason);
+    return false;
+  }
+  Parsed parsed = ParseBytes(templateBytes, ShowPath(ed.TemplatePath()));
+  if (parsed.noParser) {
+    Show(ed, QStringLiteral("XMLファイル書き込みエラー"));
+    return false;
+  }
+  if (!parsed.doc) {
+    Show(ed, parsed.reason);
+    return false;
+  }
+  xmlDocPtr doc = parsed.doc.get();
+  xmlNodePtr root = xmlDocGetRootElement(doc);
+  xmlNodePtr slide = FirstElementNamed(root, "slide");
+  xmlNodePtr cursor = FirstElementNamed(root, "cursor");
+  if (slide == nullptr || cursor == nullptr) {
+    ShowError(ed, XML_ERR_INTERNAL_ERROR,
+              ShowPath(ed.TemplatePath()) + QStringLiteral(": no <") +
+                  QLatin1String(slide == nullptr ? "slide" : "cursor") + QStringLiteral("> element"));
+    return false;
+  }
+
+  static const char* const kSceneAttrs[3] = {"pos", "caption", "image"};
+  static const char* const kPointAttrs[3] = {"t", "x", "y"};
+  bool built = true;
+  const int sldCnt = std::clamp<int>(ed.SldCnt, 0, kSlots);
+  for (int i = 0; built && i < sldCnt; ++i) {
+    const SlideRecord& s = ed.Sld[i];
+    const QByteArray values[3] = {FormatXmlNumber(s.pos).toLatin1(), XmlText(s.caption), XmlText(s.image)};
+    built = AddElement(doc, slide, "scene", kSceneAttrs, values);
+  }
+  const int curCnt = std::clamp<int>(ed.CurCnt, 0, kSlots);
+  for (int i = 0; built && i < curCnt; ++i) {
+    const PointRecord& p = ed.Cur[i];
+    const QByteArray values[3] = {FormatXmlNumber(p.t).toLatin1(), XmlText(p.x), XmlText(p.y)};
+    built = AddElement(doc, cursor, "p", kPointAttrs, values);
+  }
+  if (!built) {
+    ShowError(ed, XML_ERR_NO_MEMORY, QStringLiteral("Out of memory while building the document"));
+    return false;
+  }
+
+  xmlChar* text = nullptr;
+  int size = 0;
+  {
+    ParseErrors errors;
+    ErrorScope scope(&errors);
+    xmlDocDumpMemoryEnc(doc, &text, &size, reinterpret_cast<const char*>(doc->encoding));
+  }
+  if (text == nullptr) {
+    ShowError(ed, XML_ERR_UNSUPPORTED_ENCODING, QStringLiteral("Cannot write the document"));
+    return false;
+  }
+  const QByteArray out(reinterpret_cast<const char*>(text), size);
+  xmlFree(text);
+  if (!WriteWholeFile(contentPath, out, &code, &reason)) {
+    ShowError(ed, code, reason);
+    return false;
+  }
+  Show(ed, QStringLiteral("保存しました。") + QLatin1Char('\r') + ShowPath(ed.DataFolder));
+  return true;
+}
+
 }  // namespace kemo
