@@ -1,18 +1,349 @@
-// Placeholder until the folder commands land.
 #include "document/folder_commands.h"
 
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+
+#include <algorithm>
+
+#include "document/content_xml.h"
 #include "document/editor.h"
+#include "document/file_copy.h"
+#include "document/state_machine.h"
+#include "document/tables.h"
+#include "platform/file_dialogs.h"
+#include "platform/media_player.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "platform/record_set.h"
+#include "playback/stage_view.h"
+#include "points/points.h"
 
 namespace kemo {
-void OnFileNew(Editor&) {}
-void OnFileOpen(Editor&) {}
-void OnFileSave(Editor&) {}
-void OnFileSaveAs(Editor&) {}
-void OnFileReset(Editor&) {}
-void RebuildAfterLoad(Editor&) {}
-void CopyDataFolder(Editor&, const QString&, const QString&) {}
-QString ImportFlvFile(Editor&) { return {}; }
-QString BrowseForFolder(Editor&, const QString&, const QString&) { return {}; }
-QString OpenFileDialog(Editor&, const QString&, const QString&, const QString&) { return {}; }
-bool CopyFileChecked(Editor&, const QString&, const QString&, bool) { return false; }
+
+namespace {
+
+const QString kContentXml = QStringLiteral("content.xml");
+const QString kVideoFlv = QStringLiteral("Video.flv");
+const QString kVideoAvi = QStringLiteral("Video.avi");
+const QString kConvertHint = QStringLiteral("ファイルメニューより、FSL⇒AVI変換を実行してください。");
+const QString kSaveFolderTitle = QStringLiteral("保存するフォルダを指定してください");
+
+MsgResult Ask(Editor& ed, const QString& text, MsgButtons buttons) {
+  // Without a message seam nothing may be changed on the user's behalf.
+  if (!ed.svc.messages) return buttons == MsgButtons::YesNoCancel ? MsgResult::Cancel : MsgResult::No;
+  return ed.svc.messages->Show(text, buttons, MsgIcon::None);
+}
+
+void Tell(Editor& ed, const QString& text, MsgIcon icon = MsgIcon::None) {
+  if (ed.svc.messages) ed.svc.messages->Show(text, MsgButtons::Ok, icon);
+}
+
+bool IsFile(const QString& path) { return QFileInfo(path).isFile(); }
+
+// The start folder of both folder pickers.
+QString PickerStart(const Editor& ed) { return DriveRootOf(ed.ProgramFolder); }
+
+// The question new and open ask while the tables hold unsaved changes.
+MsgResult AskSaveChanges(Editor& ed) {
+  return Ask(ed, ShowPath(ed.ContentPath()) + QStringLiteral("は変更されています。保存しますか？"),
+             MsgButtons::YesNoCancel);
+}
+
+// Writes content.xml and keeps ContentChanged true to its meaning: only a save that went through
+// makes the tables equal to the file; after a failed one they still differ from what is on disk
+// (or there is no file at all), so the changes must not be reported as saved.
+bool SaveAndMark(Editor& ed) {
+  const bool saved = SaveContentXml(ed);
+  if (saved)
+    SetContentChanged(ed, false);
+  else if (!IsFile(ed.ContentPath()))
+    SetContentChanged(ed, true);
+  return saved;
+}
+
+enum class SaveOutcome { Saved, NotSaved, Failed };
+
+// Save into a folder the user picks: the data folder's files are copied there, it becomes the data
+// folder, and content.xml is written. NotSaved when the user cancels the picker or declines to
+// empty the chosen folder; Failed when the writer could not save.
+SaveOutcome SaveIntoChosenFolder(Editor& ed) {
+  const QString chosen = BrowseForFolder(ed, PickerStart(ed), kSaveFolderTitle);
+  if (chosen.isEmpty()) return SaveOutcome::NotSaved;
+  if (IsProgramOwnFolder(ed, chosen)) {
+    // The program empties or rewrites these folders by itself (new content, conversion), so a data
+    // folder saved there would be lost without a question.
+    Tell(ed, ShowPath(chosen) + QStringLiteral("はプログラムのフォルダのため、保存先に指定できません。"),
+         MsgIcon::Critical);
+    return SaveOutcome::NotSaved;
+  }
+  if (!CopyDataFolder(ed, ed.DataFolder, chosen)) return SaveOutcome::NotSaved;
+  ed.DataFolder = chosen;
+  return SaveAndMark(ed) ? SaveOutcome::Saved : SaveOutcome::Failed;
+}
+
+bool IsNewWorkFolder(const Editor& ed, const QString& folder) {
+  return !folder.isEmpty() && SamePath(folder, ed.NewWorkFolder());
+}
+
+// The open-file dialog for the FLV video; its start folder is fixed on first use.
+QString PickFlvFile(Editor& ed) {
+  if (ed.document.LastFlvFolder.isEmpty()) ed.document.LastFlvFolder = DriveRootOf(ed.ProgramFolder);
+  return OpenFileDialog(ed, QStringLiteral("*.flv (*.flv)"), ed.document.LastFlvFolder,
+                        QStringLiteral("FLVファイルを指定してください"));
+}
+
+// Copies the chosen FLV file as DataFolder/Video.flv; its name, or "" when the user declines to
+// overwrite or the copy fails (reported).
+QString PlaceFlvFile(Editor& ed, const QString& path) {
+  const QString name = FileNameOfPath(path);
+  const QString target = JoinPath(ed.DataFolder, kVideoFlv);
+  if (QFileInfo::exists(target) &&
+      Ask(ed, QStringLiteral("同名のファイルが存在します。上書きしてもよろしいですか？"), MsgButtons::YesNo) !=
+          MsgResult::Yes)
+    return {};
+  const FileError e = CopyOneFile(path, target, true);
+  if (e.ok()) return name;
+  QString text = e.description + QLatin1Char('\r');
+  if (e.number == FileErr::Denied)
+    text += QStringLiteral("　ファイルが開いているか、同じファイルをコピーしようとしています。");
+  else if (e.number == FileErr::PathAccess)
+    text += QStringLiteral("　ファイルが読み取り専用になっています。");
+  else
+    text += QStringLiteral("　エラーコード：") + QString::number(e.number);
+  Tell(ed, text);
+  return {};
+}
+
+// The image names of the slide table, in row order.
+QStringList SlideImageNames(const Editor& ed) {
+  QStringList names;
+  const RecordSet* rs = ed.RS_SLD;
+  const int column = rs ? rs->ColumnIndex(QStringLiteral("スライドファイル名")) : -1;
+  if (rs && rs->IsOpen() && column >= 0) {
+    for (int row = 0; row < rs->RecordCount(); ++row) names << rs->FieldAt(row, column).toString();
+  } else {
+    for (int i = 0; i < ed.SldCnt && i < MaxRecords; ++i) names << ed.Sld[i].image;
+  }
+  return names;
+}
+
+QString WithoutTrailingSeparators(QString path) {
+  while (path.size() > 1 && (path.endsWith(QLatin1Char('/')) || path.endsWith(QLatin1Char('\\'))) &&
+         !(path.size() == 3 && path.at(1) == QLatin1Char(':')))
+    path.chop(1);
+  return path;
+}
+
+QString UpToNul(const QString& text) {
+  const qsizetype nul = text.indexOf(QChar(0));
+  return nul < 0 ? text : text.left(nul);
+}
+
+}  // namespace
+
+void RebuildAfterLoad(Editor& ed) {
+  BuildRecords(ed);
+  BuildSlideTable(ed);
+  BuildPointTable(ed);
+  BuildStageView(ed);
+  LayoutPointMarkers(ed, false);
+}
+
+bool IsProgramOwnFolder(const Editor& ed, const QString& folder) {
+  if (folder.isEmpty() || ed.ProgramFolder.isEmpty()) return false;
+  return SamePath(folder, ed.ProgramFolder) || SamePath(folder, ed.WorkFolder()) ||
+         SamePath(folder, ed.NewWorkFolder());
+}
+
+void OnFileNew(Editor& ed) {
+  if (ed.ContentChanged) {
+    switch (AskSaveChanges(ed)) {
+      case MsgResult::Yes:
+        // A cancelled picker saves nothing and the command goes on; a save that failed stops it,
+        // so that the changes the user meant to keep are not replaced.
+        if (SaveIntoChosenFolder(ed) == SaveOutcome::Failed) return;
+        break;
+      case MsgResult::No: break;
+      default: return;
+    }
+  }
+  const QString previous = ed.DataFolder;
+  const QString work = ed.NewWorkFolder();
+  QDir().mkpath(work);
+
+  // The video is chosen before the working folder is emptied: a cancelled choice must not take
+  // away the files of the content that is still open (which may live in the working folder).
+  const QString flv = PickFlvFile(ed);
+  if (flv.isEmpty()) {
+    ed.DataFolder = previous;
+    RefreshModeDisplay(ed);
+    return;
+  }
+  ed.DataFolder = work;
+  DeleteFilesIn(work, flv);  // a video chosen from the working folder itself is kept for the copy
+  if (PlaceFlvFile(ed, flv).isEmpty()) {
+    ed.DataFolder = previous;
+    RefreshModeDisplay(ed);
+    return;
+  }
+  CopyOneFile(ed.TemplatePath(), ed.ContentPath(), true);  // a failure leaves no content.xml; the rebuild still runs
+  Tell(ed, kConvertHint, MsgIcon::Information);
+  ClearAllTables(ed);
+  RebuildAfterLoad(ed);
+  SetContentChanged(ed, true);
+  ed.EditorState = State::NoVideo;
+  RefreshModeDisplay(ed);
+}
+
+void OnFileOpen(Editor& ed) {
+  if (ed.ContentChanged) {
+    switch (AskSaveChanges(ed)) {
+      case MsgResult::Yes:
+        if (IsNewWorkFolder(ed, ed.DataFolder)) {
+          // New content has no folder of its own yet: saving it into the working folder would keep
+          // it only until the next New empties that folder, so it is saved where the user says.
+          if (SaveIntoChosenFolder(ed) == SaveOutcome::Failed) return;
+        } else if (!SaveAndMark(ed)) {
+          return;  // the writer has reported why; the changes stay open
+        }
+        break;
+      case MsgResult::No: break;
+      default: return;
+    }
+  }
+
+  QString chosen = BrowseForFolder(ed, PickerStart(ed), QStringLiteral("KemoRecorderのデータフォルダを指定してください"));
+  // The working folder under another spelling is still the working folder (上書き保存 stays off there).
+  if (IsNewWorkFolder(ed, chosen)) chosen = ed.NewWorkFolder();
+  QString missing;
+  if (chosen.isEmpty()) {
+    ed.EditorState = State::NoFolder;
+  } else {
+    if (!IsFile(JoinPath(chosen, kContentXml))) missing += QStringLiteral("content.xml ");
+    if (!IsFile(JoinPath(chosen, kVideoFlv))) missing += QStringLiteral("Video.flv ");
+    if (!missing.isEmpty()) {
+      ed.EditorState = State::NoFolder;
+      ed.DataFolder.clear();
+    } else {
+      ed.DataFolder = chosen;
+      const QString avi = JoinPath(ed.DataFolder, kVideoAvi);
+      if (IsFile(avi)) {
+        if (ed.svc.player) ed.svc.player->SetURL(avi);
+        if (ed.ui.mnuFileConv) ed.ui.mnuFileConv->setEnabled(false);
+        ed.EditorState = State::Idle;
+        ed.points.FocusGrid = QStringLiteral("dgCursor");
+      } else {
+        if (ed.ui.WMPVstate) ed.ui.WMPVstate->setText(QStringLiteral("再生データ未設定"));
+        if (ed.ui.mnuFileConv) ed.ui.mnuFileConv->setEnabled(true);
+        Tell(ed, kConvertHint, MsgIcon::Information);
+        if (ed.svc.player) ed.svc.player->SetURL(QString());
+        ed.EditorState = State::NoVideo;
+      }
+    }
+  }
+
+  ClearAllTables(ed);
+  if (ed.EditorState == State::NoFolder) {
+    const QString ask = QStringLiteral("Kemo.Recorderのデータフォルダを指定してください。");
+    if (missing.isEmpty())
+      Tell(ed, ask, MsgIcon::Critical);
+    else
+      Tell(ed, QStringLiteral("指定したフォルダには、") + missing + QStringLiteral("が存在しません") + QLatin1Char('\r') + ask,
+           MsgIcon::Critical);
+  } else {
+    LoadContentXml(ed);
+  }
+  RebuildAfterLoad(ed);
+  RefreshModeDisplay(ed);
+  SetContentChanged(ed, false);
+}
+
+void OnFileSave(Editor& ed) {
+  if (ed.DataFolder.isEmpty()) return;
+  if (Ask(ed, QStringLiteral("上書き保存します。") + QLatin1Char('\r') + QStringLiteral("よろしいですか？"),
+          MsgButtons::YesNo) != MsgResult::Yes)
+    return;
+  CopyDataFolder(ed, ed.DataFolder, ed.DataFolder);
+  SaveAndMark(ed);
+}
+
+void OnFileSaveAs(Editor& ed) {
+  const QString before = ed.DataFolder;
+  SaveIntoChosenFolder(ed);
+  // The caption and 上書き保存 follow the folder the content now lives in.
+  if (ed.DataFolder != before) RefreshModeDisplay(ed);
+}
+
+void OnFileReset(Editor& ed) {
+  if (Ask(ed,
+          QStringLiteral("登録していないマウスポイント記録やスライド編集はすべて削除されます。") + QLatin1Char('\r') +
+              QStringLiteral("よろしいですか？"),
+          MsgButtons::YesNo) != MsgResult::Yes)
+    return;
+  if (!LoadContentXml(ed)) return;
+  // The reloaded tables are the file's: records past the loaded counts, left from the longer
+  // tables before, are blanked rather than kept beyond the end.
+  for (int i = std::max<int>(ed.SldCnt, 0); i < MaxRecords; ++i) ed.Sld[i] = SlideRecord{};
+  for (int i = std::max<int>(ed.CurCnt, 0); i < MaxRecords; ++i) ed.Cur[i] = PointRecord{};
+  RebuildAfterLoad(ed);
+  // The question promised that unregistered recordings and slide edits go: the recorded run is
+  // emptied and the slide-edit working copy starts again from the reloaded slides.
+  ClearRecordedPoints(ed);
+  RefreshRecordPanel(ed);
+  ed.SldEdtCnt = ed.SldCnt;
+  BuildSlideEditTable(ed, true);
+}
+
+bool CopyDataFolder(Editor& ed, const QString& source, const QString& destination) {
+  // Two spellings of one folder (a trailing separator, a link, "..") are the same folder: emptying
+  // the destination would delete the very files about to be copied.
+  if (source == destination || SamePath(source, destination)) return true;
+  if (source.isEmpty() || destination.isEmpty()) return true;
+
+  const QStringList present = FilesIn(destination);
+  if (!present.isEmpty()) {
+    const QString question = ShowPath(destination) + QStringLiteral("内の") + QString::number(present.size()) +
+                             QStringLiteral("個のファイルを削除します。よろしいですか？");
+    if (Ask(ed, question, MsgButtons::YesNo) != MsgResult::Yes) return false;
+    DeleteFilesIn(destination);
+  }
+
+  for (const QString& name : {kContentXml, kVideoFlv, kVideoAvi})
+    CopyOneFile(JoinPath(source, name), JoinPath(destination, name), true);  // missing or failing: skipped
+  for (const QString& image : SlideImageNames(ed)) {
+    // Only plain names stand for files of the data folder; anything else could reach outside it.
+    if (!IsPlainFileName(image)) continue;
+    CopyOneFile(JoinPath(source, image), JoinPath(destination, image), true);
+  }
+  return true;
+}
+
+QString ImportFlvFile(Editor& ed) {
+  const QString path = PickFlvFile(ed);
+  if (path.isEmpty()) return {};
+  return PlaceFlvFile(ed, path);
+}
+
+QString BrowseForFolder(Editor& ed, const QString& start, const QString& title) {
+  if (!ed.svc.dialogs) return {};
+  return WithoutTrailingSeparators(UpToNul(ed.svc.dialogs->BrowseForFolder(start, title)));
+}
+
+QString OpenFileDialog(Editor& ed, const QString& filter, const QString& start, const QString& title) {
+  if (!ed.svc.dialogs) return {};
+  return UpToNul(ed.svc.dialogs->OpenFile(filter, start, title));
+}
+
+bool CopyFileChecked(Editor& ed, const QString& source, const QString& destination, bool overwrite) {
+  const FileError e = CopyOneFile(source, destination, overwrite);
+  if (e.ok()) return true;
+  if (e.number == FileErr::Denied)
+    Tell(ed, e.description + QLatin1Char('\r') + QStringLiteral("読み取り専用になっています。"));
+  else if (e.number != FileErr::NotFound)
+    Tell(ed, e.description + QLatin1Char('\r') + QStringLiteral("　エラーコード：") + QString::number(e.number));
+  return false;
+}
+
 }  // namespace kemo
