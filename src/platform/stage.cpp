@@ -1,7 +1,10 @@
 #include "platform/stage.h"
 
+#include <QFileInfo>
 #include <QHelpEvent>
+#include <QImageReader>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QToolTip>
 #include <algorithm>
@@ -23,10 +26,52 @@ Stage::Stage(QWidget* parent) : QWidget(parent) {
   markers_[1].resize(1);
 }
 
-void Stage::SetPicture(const QImage& image) {
+QImage PictureFileCache::Load(const QString& path, const QSize& size) {
+  ++clock_;
+  auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.path == path; });
+  if (it != entries_.end() && it->checked == generation_ && it->size == size) {
+    it->used = clock_;
+    return it->image;
+  }
+  const QFileInfo info(path);
+  ++checks_;
+  const bool exists = info.isFile();
+  const QDateTime modified = exists ? info.lastModified() : QDateTime();
+  const qint64 bytes = exists ? info.size() : -1;
+  if (it != entries_.end() && it->size == size && it->exists == exists && it->modified == modified &&
+      it->bytes == bytes) {
+    it->checked = generation_;
+    it->used = clock_;
+    return it->image;
+  }
+  QImage image;
+  if (exists) {
+    QImageReader reader(path);
+    if (size.isValid() && !size.isEmpty()) reader.setScaledSize(size);
+    ++decodes_;
+    image = reader.read();
+  }
+  if (it == entries_.end()) {
+    if (entries_.size() >= kKeep)
+      entries_.erase(std::min_element(entries_.begin(), entries_.end(),
+                                      [](const Entry& a, const Entry& b) { return a.used < b.used; }));
+    entries_.push_back(Entry{});
+    it = entries_.end() - 1;
+  }
+  *it = Entry{path, size, modified, bytes, exists, image, generation_, clock_};
+  return image;
+}
+
+bool PictureFileCache::IsChecked(const QString& path) const {
+  return std::any_of(entries_.begin(), entries_.end(),
+                     [&](const Entry& e) { return e.path == path && e.checked == generation_; });
+}
+
+void Stage::SetPicture(const QImage& image, const QString& source) {
+  source_ = source;
+  if (image.cacheKey() == picture_.cacheKey()) return;
   picture_ = image;
-  scaled_ = QImage();
-  update();
+  DirtyAll();
 }
 
 double Stage::WidthTwips() const { return TwipsRectOf(this).width(); }
@@ -45,12 +90,29 @@ void Stage::EnsureMarkers(MarkerArray a, int count) {
 
 QRect Stage::PixelRect(const StageMarker& m) const {
   const double k = PixelsPerTwip();
-  return QRect(static_cast<int>(std::floor(m.left * k)), static_cast<int>(std::floor(m.top * k)),
-               static_cast<int>(std::ceil(m.width * k)) + 1, static_cast<int>(std::ceil(m.height * k)) + 1);
+  return QRect(static_cast<int>(std::lround(m.left * k)), static_cast<int>(std::lround(m.top * k)),
+               std::max(1, static_cast<int>(std::lround(m.width * k))),
+               std::max(1, static_cast<int>(std::lround(m.height * k))));
 }
 
+void Stage::Dirty(const QRect& r) {
+  if (batch_ > 0) {
+    batchRect_ |= r;
+    return;
+  }
+  const QRect in = r & rect();
+  if (in.isEmpty()) return;
+  pending_ += in;
+  // Scattered markers would make the region ever more costly to join; past a few dozen pieces
+  // painting their bounding rectangle is cheaper.
+  if (pending_.rectCount() > 32) pending_ = pending_.boundingRect();
+  if (isVisible()) update(in);
+}
+
+void Stage::DirtyAll() { Dirty(rect()); }
+
 void Stage::Touch(const StageMarker& m) {
-  if (batch_ == 0 && m.visible) update(PixelRect(m));
+  if (m.visible) Dirty(PixelRect(m).adjusted(-1, -1, 1, 1));
 }
 
 void Stage::SetMarker(MarkerArray a, int i, const StageMarker& m) {
@@ -95,7 +157,11 @@ void Stage::BringToFront(MarkerArray a, int i) {
 void Stage::BeginBatch() { ++batch_; }
 
 void Stage::EndBatch() {
-  if (batch_ > 0 && --batch_ == 0) update();
+  if (batch_ > 0 && --batch_ == 0) {
+    const QRect r = batchRect_;
+    batchRect_ = QRect();
+    if (!r.isEmpty()) Dirty(r);
+  }
 }
 
 std::pair<MarkerArray, int> Stage::HitMarker(double x, double y) const {
@@ -122,32 +188,94 @@ std::pair<MarkerArray, int> Stage::HitMarker(double x, double y) const {
 void Stage::SetGridLines(const std::array<QLineF, 9>& horizontal, const std::array<QLineF, 9>& vertical) {
   hLines_ = horizontal;
   vLines_ = vertical;
-  if (gridVisible_) update();
+  if (gridVisible_) DirtyAll();
 }
 
 void Stage::SetGridVisible(bool visible) {
   if (gridVisible_ == visible) return;
   gridVisible_ = visible;
-  update();
+  DirtyAll();
 }
 
 void Stage::SetFileNotFoundVisible(bool visible) {
   if (fileNotFound_ == visible) return;
   fileNotFound_ = visible;
-  update();
+  Dirty(QRect(QPoint(0, 0), NotFoundBand().size()));
 }
 
-void Stage::Render(QPainter& p, const QRect& clip) const {
-  const QRect all(0, 0, width(), height());
-  p.setClipRect(clip);
-  if (!picture_.isNull()) {
-    if (scaled_.size() != all.size()) {
-      auto* self = const_cast<Stage*>(this);
-      self->scaled_ = picture_.scaled(all.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+const QImage& Stage::Scaled() const {
+  static const QImage kNone;
+  if (picture_.isNull() || width() <= 0 || height() <= 0) return kNone;
+  const qint64 key = picture_.cacheKey();
+  for (size_t i = 0; i < scaled_.size(); ++i) {
+    if (scaled_[i].key == key && scaled_[i].image.size() == size()) {
+      if (i > 0) std::rotate(scaled_.begin(), scaled_.begin() + static_cast<long>(i),
+                             scaled_.begin() + static_cast<long>(i) + 1);
+      return scaled_.front().image;
     }
-    p.drawImage(clip.topLeft(), scaled_, clip);
-  } else {
-    p.fillRect(clip, Qt::white);
+  }
+  QImage s = picture_.size() == size() ? picture_
+                                       : picture_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  // The formats the raster painter copies without converting.
+  s = s.convertToFormat(s.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+  constexpr size_t kKeep = 4;
+  if (scaled_.size() >= kKeep) scaled_.pop_back();
+  scaled_.insert(scaled_.begin(), ScaledPicture{key, std::move(s)});
+  return scaled_.front().image;
+}
+
+const QImage& Stage::Glyph(const StageMarker& m, const QSize& size) const {
+  const QRgb back = m.back.rgba();
+  for (const MarkerGlyph& g : glyphs_)
+    if (g.size == size && g.back == back && g.caption == m.caption) return g.image;
+  QImage image(size, m.back.alpha() == 255 ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+  image.fill(m.back);
+  {
+    QPainter gp(&image);
+    gp.setRenderHint(QPainter::TextAntialiasing);
+    QFont f = font();
+    f.setPixelSize(std::max(4, size.height() * 4 / 5));
+    gp.setFont(f);
+    gp.setPen(Qt::black);
+    gp.drawText(QRect(QPoint(0, 0), size), Qt::AlignCenter, m.caption);
+  }
+  constexpr size_t kKeep = 8;
+  if (glyphs_.size() >= kKeep) glyphs_.erase(glyphs_.begin());
+  glyphs_.push_back(MarkerGlyph{size, back, m.caption, std::move(image)});
+  return glyphs_.back().image;
+}
+
+const QImage& Stage::NotFoundBand() const {
+  if (notFoundBand_.width() == width() && !notFoundBand_.isNull()) return notFoundBand_;
+  QFont f = font();
+  f.setPixelSize(std::max(10, height() / 14));
+  f.setBold(true);
+  const int h = QFontMetrics(f).height() + 8;
+  QImage band(std::max(1, width()), h, QImage::Format_ARGB32_Premultiplied);
+  band.fill(QColor(255, 255, 255, 220));
+  {
+    QPainter bp(&band);
+    bp.setFont(f);
+    bp.setPen(QColor(200, 0, 0));
+    bp.drawText(band.rect(), Qt::AlignCenter, QStringLiteral("File Not Found"));
+  }
+  notFoundBand_ = std::move(band);
+  return notFoundBand_;
+}
+
+void Stage::Render(QPainter& p, const QRect& clip) const { Render(p, QRegion(clip)); }
+
+void Stage::Render(QPainter& p, const QRegion& region) const {
+  const QRegion clip = region & QRegion(rect());
+  if (clip.isEmpty()) return;
+  p.save();
+  p.setClipRegion(clip);
+  const QImage& picture = Scaled();
+  for (const QRect& r : clip) {
+    if (!picture.isNull())
+      p.drawImage(r.topLeft(), picture, r);
+    else
+      p.fillRect(r, Qt::white);
   }
   const double k = PixelsPerTwip();
   if (gridVisible_) {
@@ -155,36 +283,43 @@ void Stage::Render(QPainter& p, const QRect& clip) const {
     for (const auto* lines : {&hLines_, &vLines_})
       for (const QLineF& l : *lines) p.drawLine(QLineF(l.p1() * k, l.p2() * k));
   }
-  // Markers in z order; markers outside the clip are skipped.
-  std::vector<const StageMarker*> order;
+  // Markers in z order (the stable sort keeps the array and index order among equal z); markers
+  // outside the clip are skipped.
+  struct Item {
+    const StageMarker* m;
+    QRect r;
+  };
+  std::vector<Item> order;
   for (const auto& v : markers_)
-    for (const StageMarker& m : v)
-      if (m.visible && PixelRect(m).intersects(clip)) order.push_back(&m);
-  std::stable_sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->z < b->z; });
-  QFont f = font();
-  f.setPixelSize(std::max(6, static_cast<int>(160 * k * 0.8)));
-  p.setFont(f);
-  for (const StageMarker* m : order) {
-    const QRectF r(m->left * k, m->top * k, m->width * k, m->height * k);
-    p.fillRect(r, m->back);
-    p.setPen(Qt::black);
-    p.drawText(r, Qt::AlignCenter, m->caption);
-  }
+    for (const StageMarker& m : v) {
+      if (!m.visible) continue;
+      const QRect r = PixelRect(m);
+      if (clip.intersects(r)) order.push_back({&m, r});
+    }
+  std::stable_sort(order.begin(), order.end(), [](const Item& a, const Item& b) { return a.m->z < b.m->z; });
+  for (const Item& it : order) p.drawImage(it.r.topLeft(), Glyph(*it.m, it.r.size()));
   if (fileNotFound_) {
-    QFont nf = font();
-    nf.setPixelSize(std::max(10, height() / 14));
-    nf.setBold(true);
-    p.setFont(nf);
-    const QRect box(0, 0, width(), p.fontMetrics().height() + 8);
-    p.fillRect(box, QColor(255, 255, 255, 220));
-    p.setPen(QColor(200, 0, 0));
-    p.drawText(box, Qt::AlignCenter, QStringLiteral("File Not Found"));
+    const QImage& band = NotFoundBand();
+    if (clip.intersects(QRect(QPoint(0, 0), band.size()))) p.drawImage(0, 0, band);
   }
+  p.restore();
+}
+
+void Stage::RenderPending(QPainter& p) {
+  if (pending_.isEmpty()) return;
+  Render(p, pending_);
+  pending_ = QRegion();
+}
+
+void Stage::showEvent(QShowEvent* e) {
+  QWidget::showEvent(e);
+  pending_ = rect();
 }
 
 void Stage::paintEvent(QPaintEvent* e) {
   QPainter p(this);
-  Render(p, e->rect());
+  Render(p, e->region());
+  pending_ -= e->region();
 }
 
 void Stage::mousePressEvent(QMouseEvent* e) {

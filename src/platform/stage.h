@@ -5,8 +5,10 @@
 // Left, Top, Width, Height in twips of the stage, Visible, a tooltip, a background colour and a
 // z-order, and can be hit by the pointer. Only what changes is repainted.
 #include <QColor>
+#include <QDateTime>
 #include <QImage>
 #include <QLineF>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -26,6 +28,41 @@ struct StageMarker {
 
 enum class MarkerArray { Point = 0, RecPoint = 1 };
 
+// Picture files decoded once and kept by path, modification time and size, so that showing a
+// picture again costs no disk access. An entry is trusted until Revalidate(); the first use after
+// it checks the file once (one stat) and decodes it again only when the file has changed.
+class PictureFileCache {
+ public:
+  // The picture of the file, decoded at `size` (its natural size when size is empty); a null
+  // image when the file is missing or is not a picture.
+  QImage Load(const QString& path, const QSize& size = {});
+  // The files may have changed: check each one again when it is next loaded.
+  void Revalidate() { ++generation_; }
+  // True when the file has been checked since the last Revalidate().
+  bool IsChecked(const QString& path) const;
+  // Disk accesses so far: file checks (stat) and decodes.
+  int FileChecks() const { return checks_; }
+  int Decodes() const { return decodes_; }
+
+ private:
+  struct Entry {
+    QString path;
+    QSize size;
+    QDateTime modified;
+    qint64 bytes = -1;
+    bool exists = false;
+    QImage image;
+    quint64 checked = 0;  // the generation in which the file was last checked
+    quint64 used = 0;
+  };
+  static constexpr size_t kKeep = 8;
+  std::vector<Entry> entries_;
+  quint64 generation_ = 1;
+  quint64 clock_ = 0;
+  int checks_ = 0;
+  int decodes_ = 0;
+};
+
 class Stage : public QWidget {
   Q_OBJECT
  public:
@@ -33,9 +70,14 @@ class Stage : public QWidget {
 
   explicit Stage(QWidget* parent = nullptr);
 
-  // The picture, stretched to the stage when drawn. A null image clears it.
-  void SetPicture(const QImage& image);
+  // The picture, stretched to the stage when drawn. A null image clears it. Setting the picture
+  // the stage already holds (the same image data) changes nothing and repaints nothing.
+  // `source` names where the picture came from (a file path), for whoever asks PictureSource().
+  void SetPicture(const QImage& image, const QString& source = {});
   const QImage& Picture() const { return picture_; }
+  const QString& PictureSource() const { return source_; }
+  // The picture files this stage has shown.
+  PictureFileCache& Files() { return files_; }
 
   // Size of the stage in twips (its Width and Height as the procedures read them).
   double WidthTwips() const;
@@ -70,6 +112,14 @@ class Stage : public QWidget {
 
   // Paints the whole stage into a painter whose device is the stage's size in pixels.
   void Render(QPainter& p, const QRect& clip) const;
+  void Render(QPainter& p, const QRegion& clip) const;
+
+  // What has changed since the stage was last painted, in pixels (empty when nothing waits).
+  // The window paints it through the event loop; repaint(PendingRegion()) paints it at once.
+  QRegion PendingRegion() const { return pending_; }
+  // Paints what has changed into a painter of the stage's pixel size (an image of the stage) and
+  // takes it as painted.
+  void RenderPending(QPainter& p);
 
   // Pointer events over the stage, positions in twips of the stage; marker events carry the hit.
   std::function<void(int button, int shift, double x, double y)> onMouseDown;
@@ -79,6 +129,7 @@ class Stage : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* e) override;
+  void showEvent(QShowEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
@@ -87,9 +138,35 @@ class Stage : public QWidget {
  private:
   QRect PixelRect(const StageMarker& m) const;
   void Touch(const StageMarker& m);
+  void Dirty(const QRect& r);
+  void DirtyAll();
+  const QImage& Scaled() const;
+  const QImage& Glyph(const StageMarker& m, const QSize& size) const;
+  // The "File Not Found" label: a band across the top of the stage, drawn once.
+  const QImage& NotFoundBand() const;
 
   QImage picture_;
-  QImage scaled_;  // the picture stretched to the current pixel size, made when first painted
+  QString source_;
+  PictureFileCache files_;
+  // The picture stretched to the pixel size, for the last few pictures shown: during slide editing
+  // two pictures may take turns on every tick, and stretching one costs milliseconds.
+  struct ScaledPicture {
+    qint64 key = 0;
+    QImage image;
+  };
+  mutable std::vector<ScaledPicture> scaled_;
+  // A marker drawn once per size, colour and caption, then copied for every marker: laying out the
+  // "●" text 3600 times would take most of a frame.
+  struct MarkerGlyph {
+    QSize size;
+    QRgb back = 0;
+    QString caption;
+    QImage image;
+  };
+  mutable std::vector<MarkerGlyph> glyphs_;
+  mutable QImage notFoundBand_;
+  QRegion pending_;
+  QRect batchRect_;
   std::array<std::vector<StageMarker>, 2> markers_;
   std::array<QLineF, 9> hLines_{}, vLines_{};
   bool gridVisible_ = false;
