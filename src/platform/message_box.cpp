@@ -1,5 +1,7 @@
 #include "platform/message_box.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 
 namespace kemo {
@@ -41,6 +43,11 @@ MsgResult QtMessageBoxes::Show(const QString& text, MsgButtons buttons, MsgIcon 
 
 MsgResult ScriptedMessageBoxes::Show(const QString& text, MsgButtons buttons, MsgIcon icon) {
   shown.push_back({kAppTitle, text, buttons, icon});
+  if (pumpMs > 0) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < pumpMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
   if (buttons == MsgButtons::Ok) return MsgResult::Ok;
   if (answers.empty()) return fallback;
   const MsgResult r = answers.front();

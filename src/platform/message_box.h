@@ -48,6 +48,8 @@ class ScriptedMessageBoxes : public MessageBoxes {
   void Answer(MsgResult r) { answers.push_back(r); }
   std::deque<MsgResult> answers;
   MsgResult fallback = MsgResult::Yes;
+  // A real box runs its own event loop while it is up; > 0 processes events that long per box.
+  int pumpMs = 0;
   std::vector<Shown> shown;
 
   QString LastText() const { return shown.empty() ? QString() : shown.back().text; }

@@ -1,8 +1,323 @@
-// Placeholder until the real player lands.
 #include "platform/qt_media_player.h"
 
-#include "platform/scripted_player.h"
+#include <QAudioOutput>
+#include <cmath>
+#include <QBoxLayout>
+#include <QPointer>
+#include <QSlider>
+#include <QStyle>
+#include <QToolButton>
+#include <QUrl>
+#include <QVideoWidget>
+#include <functional>
+#include <optional>
+
+#include "platform/media_player.h"
 
 namespace kemo {
-std::unique_ptr<MediaPlayer> CreateQtMediaPlayer() { return std::make_unique<ScriptedPlayer>(); }
+
+int PlayStateOf(bool loaded, QMediaPlayer::PlaybackState playback, QMediaPlayer::MediaStatus status, bool started) {
+  if (!loaded) return PlayState::Undefined;
+  switch (status) {
+    case QMediaPlayer::NoMedia:
+    case QMediaPlayer::InvalidMedia: return PlayState::Undefined;
+    // QMediaPlayer says "playing" inside play() before the file has loaded; until it has, the
+    // editor must not take the video for running.
+    case QMediaPlayer::LoadingMedia: return PlayState::Transitioning;
+    case QMediaPlayer::EndOfMedia: return PlayState::Stopped;
+    default: break;
+  }
+  switch (playback) {
+    case QMediaPlayer::PlayingState:
+      return (status == QMediaPlayer::StalledMedia || status == QMediaPlayer::BufferingMedia) ? PlayState::Buffering
+                                                                                               : PlayState::Playing;
+    case QMediaPlayer::PausedState: return PlayState::Paused;
+    case QMediaPlayer::StoppedState: break;
+  }
+  return started ? PlayState::Stopped : PlayState::Ready;
+}
+
+QString StatusTextOf(int playState, bool invalidMedia) {
+  switch (playState) {
+    case PlayState::Stopped: return QStringLiteral("停止中");
+    case PlayState::Paused: return QStringLiteral("一時停止中");
+    case PlayState::Playing: return QStringLiteral("再生中");
+    case PlayState::Buffering: return QStringLiteral("バッファリング中");
+    case PlayState::Transitioning: return QStringLiteral("読み込み中");
+    case PlayState::Ready: return QStringLiteral("準備完了");
+    default: return invalidMedia ? QStringLiteral("再生できません") : QString();
+  }
+}
+
+namespace {
+
+// The view: the picture over the transport bar. It tells the player before its children go, so that
+// the player never renders into a deleted picture.
+class PlayerView : public QWidget {
+ public:
+  using QWidget::QWidget;
+  ~PlayerView() override {
+    if (onDestroy) onDestroy();
+  }
+  std::function<void()> onDestroy;
+};
+
+class QtMediaPlayer : public MediaPlayer {
+ public:
+  QtMediaPlayer() {
+    player_ = new QMediaPlayer(this);
+    audio_ = new QAudioOutput(this);
+    player_->setAudioOutput(audio_);
+    connect(player_, &QMediaPlayer::playbackStateChanged, this, [this] { Update(); });
+    connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
+      if (s == QMediaPlayer::LoadedMedia || s == QMediaPlayer::BufferedMedia) ApplyPendingSeek();
+      Update();
+    });
+    connect(player_, &QMediaPlayer::seekableChanged, this, [this](bool seekable) {
+      if (seekable) ApplyPendingSeek();
+    });
+    connect(player_, &QMediaPlayer::positionChanged, this, [this](qint64 ms) { OnQtPosition(ms); });
+    connect(player_, &QMediaPlayer::durationChanged, this, [this](qint64 ms) {
+      if (slider_) slider_->setRange(0, static_cast<int>(qMax<qint64>(ms, 0)));
+    });
+    connect(player_, &QMediaPlayer::errorOccurred, this, [this] { Update(); });
+  }
+
+  ~QtMediaPlayer() override {
+    if (view_) {
+      view_->onDestroy = nullptr;
+      delete view_.data();
+    }
+    player_->setVideoOutput(nullptr);
+  }
+
+  void SetURL(const QString& path) override {
+    url_ = path;
+    started_ = false;
+    pendingSeek_.reset();
+    heldPosition_.reset();
+    if (path.isEmpty()) {
+      player_->stop();
+      player_->setSource(QUrl());
+    } else {
+      const QUrl url = QUrl::fromLocalFile(path);
+      // The same file again (a new conversion replaced it): load it anew, not keep the old one.
+      if (player_->source() == url) player_->setSource(QUrl());
+      player_->setSource(url);
+    }
+    Update();
+  }
+  QString URL() const override { return url_; }
+  int PlayState() const override { return url_.isEmpty() ? PlayState::Undefined : state_; }
+  QString Status() const override {
+    return StatusTextOf(PlayState(), player_->mediaStatus() == QMediaPlayer::InvalidMedia);
+  }
+
+  void Play() override {
+    if (url_.isEmpty()) return;
+    heldPosition_.reset();
+    player_->play();
+  }
+  void Pause() override {
+    if (url_.isEmpty()) return;
+    heldPosition_.reset();
+    player_->pause();
+  }
+  void Stop() override {
+    if (url_.isEmpty()) return;
+    heldPosition_.reset();
+    player_->stop();
+  }
+
+  double CurrentPosition() const override {
+    if (url_.isEmpty()) return 0.0;
+    if (heldPosition_) return *heldPosition_;
+    return static_cast<double>(player_->position()) / 1000.0;
+  }
+
+  void SetCurrentPosition(double seconds) override {
+    if (url_.isEmpty()) return;
+    const qint64 ms = static_cast<qint64>(std::llround(qBound(-1.0e9, seconds, 1.0e9) * 1000.0));
+    const qint64 target = qMax<qint64>(ms, 0);
+    if (player_->playbackState() == QMediaPlayer::StoppedState && started_) {
+      // A stopped player (at the end of the media) does not keep a written position: hold it, so
+      // that the video that ran to its end keeps showing its end until it is played again.
+      const qint64 held = qMin(target, qMax<qint64>(player_->duration(), 0));
+      heldPosition_ = static_cast<double>(held) / 1000.0;
+      if (slider_) {
+        const QSignalBlocker block(slider_);
+        slider_->setValue(static_cast<int>(held));
+      }
+      EmitPosition(*heldPosition_);
+      return;
+    }
+    if (!player_->isSeekable()) {
+      pendingSeek_ = target;
+      return;
+    }
+    player_->setPosition(target);
+  }
+
+  double Duration() const override {
+    if (url_.isEmpty()) return 0.0;
+    return static_cast<double>(qMax<qint64>(player_->duration(), 0)) / 1000.0;
+  }
+
+  void SetMute(bool mute) override {
+    audio_->setMuted(mute);
+    if (muteButton_) muteButton_->setChecked(mute);
+  }
+
+  QWidget* View() override {
+    if (view_) return view_;
+    BuildView();
+    return view_;
+  }
+
+ private:
+  void BuildView() {
+    auto* view = new PlayerView;
+    view_ = view;
+    auto* column = new QVBoxLayout(view);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(1);
+    video_ = new QVideoWidget(view);
+    video_->setObjectName(QStringLiteral("WMPV_video"));
+    video_->setAutoFillBackground(true);
+    QPalette p = video_->palette();
+    p.setColor(QPalette::Window, Qt::black);
+    video_->setPalette(p);
+    column->addWidget(video_, 1);
+
+    auto* bar = new QHBoxLayout;
+    bar->setContentsMargins(2, 0, 2, 0);
+    bar->setSpacing(2);
+    QStyle* style = view->style();
+    playButton_ = new QToolButton(view);
+    playButton_->setObjectName(QStringLiteral("WMPV_play"));
+    playButton_->setIcon(style->standardIcon(QStyle::SP_MediaPlay));
+    playButton_->setToolTip(QStringLiteral("再生／一時停止"));
+    auto* stopButton = new QToolButton(view);
+    stopButton->setObjectName(QStringLiteral("WMPV_stop"));
+    stopButton->setIcon(style->standardIcon(QStyle::SP_MediaStop));
+    stopButton->setToolTip(QStringLiteral("停止"));
+    slider_ = new QSlider(Qt::Horizontal, view);
+    slider_->setObjectName(QStringLiteral("WMPV_position"));
+    slider_->setRange(0, 0);
+    muteButton_ = new QToolButton(view);
+    muteButton_->setObjectName(QStringLiteral("WMPV_mute"));
+    muteButton_->setCheckable(true);
+    muteButton_->setIcon(style->standardIcon(QStyle::SP_MediaVolume));
+    muteButton_->setToolTip(QStringLiteral("消音"));
+    for (QWidget* w : {static_cast<QWidget*>(playButton_), static_cast<QWidget*>(stopButton),
+                       static_cast<QWidget*>(slider_), static_cast<QWidget*>(muteButton_)})
+      w->setFocusPolicy(Qt::NoFocus);
+    bar->addWidget(playButton_);
+    bar->addWidget(stopButton);
+    bar->addWidget(slider_, 1);
+    bar->addWidget(muteButton_);
+    column->addLayout(bar);
+
+    connect(playButton_, &QToolButton::clicked, this, [this] {
+      if (state_ == PlayState::Playing || state_ == PlayState::Buffering)
+        Pause();
+      else
+        Play();
+    });
+    connect(stopButton, &QToolButton::clicked, this, [this] { Stop(); });
+    connect(slider_, &QSlider::sliderReleased, this,
+            [this] { SetCurrentPosition(static_cast<double>(slider_->value()) / 1000.0); });
+    connect(slider_, &QSlider::actionTriggered, this, [this](int action) {
+      // Clicks on the groove and keys move the slider without a drag.
+      if (action != QAbstractSlider::SliderMove && !slider_->isSliderDown())
+        SetCurrentPosition(static_cast<double>(slider_->sliderPosition()) / 1000.0);
+    });
+    connect(muteButton_, &QToolButton::toggled, this, [this](bool on) {
+      audio_->setMuted(on);
+      muteButton_->setIcon(muteButton_->style()->standardIcon(on ? QStyle::SP_MediaVolumeMuted
+                                                                 : QStyle::SP_MediaVolume));
+    });
+
+    player_->setVideoOutput(video_);
+    view->onDestroy = [this] {
+      player_->setVideoOutput(nullptr);
+      video_ = nullptr;
+      playButton_ = nullptr;
+      slider_ = nullptr;
+      muteButton_ = nullptr;
+    };
+    UpdateBar();
+  }
+
+  void UpdateBar() {
+    if (!playButton_) return;
+    const bool running = state_ == PlayState::Playing || state_ == PlayState::Buffering;
+    playButton_->setIcon(playButton_->style()->standardIcon(running ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+  }
+
+  // QMediaPlayer changes its state inside play() and pause(). The editor's model is the embedded
+  // player's: a call returns at once and the new state arrives later as an event, and the state
+  // read is the one last reported. So a change is reported from the event loop, as what the player
+  // is then (changes in between fold into one), never a stale value: a stale "playing" arriving
+  // after a pause would make the editor play again, and the pause that follows would repeat it.
+  void Update() {
+    const QMediaPlayer::PlaybackState pb = player_->playbackState();
+    if (pb == QMediaPlayer::PlayingState || pb == QMediaPlayer::PausedState) started_ = true;
+    if (deliveryPending_) return;
+    deliveryPending_ = true;
+    QMetaObject::invokeMethod(this, [this] { Deliver(); }, Qt::QueuedConnection);
+  }
+
+  void Deliver() {
+    deliveryPending_ = false;
+    const int s = PlayStateOf(!url_.isEmpty(), player_->playbackState(), player_->mediaStatus(), started_);
+    if (s == state_) return;
+    state_ = s;
+    UpdateBar();
+    Q_EMIT PlayStateChange(s);
+  }
+
+  void ApplyPendingSeek() {
+    if (!pendingSeek_ || !player_->isSeekable()) return;
+    const qint64 target = *pendingSeek_;
+    pendingSeek_.reset();
+    player_->setPosition(target);
+  }
+
+  void OnQtPosition(qint64 ms) {
+    if (heldPosition_) return;
+    if (slider_ && !slider_->isSliderDown()) {
+      const QSignalBlocker block(slider_);
+      slider_->setValue(static_cast<int>(ms));
+    }
+    EmitPosition(static_cast<double>(ms) / 1000.0);
+  }
+
+  void EmitPosition(double seconds) {
+    const double old = lastPosition_;
+    lastPosition_ = seconds;
+    QMetaObject::invokeMethod(this, [this, old, seconds] { Q_EMIT PositionChange(old, seconds); },
+                              Qt::QueuedConnection);
+  }
+
+  QMediaPlayer* player_ = nullptr;
+  QAudioOutput* audio_ = nullptr;
+  QPointer<PlayerView> view_;
+  QVideoWidget* video_ = nullptr;
+  QToolButton* playButton_ = nullptr;
+  QSlider* slider_ = nullptr;
+  QToolButton* muteButton_ = nullptr;
+  QString url_;
+  int state_ = PlayState::Undefined;
+  bool started_ = false;
+  bool deliveryPending_ = false;
+  double lastPosition_ = 0.0;
+  std::optional<qint64> pendingSeek_;
+  std::optional<double> heldPosition_;
+};
+
+}  // namespace
+
+std::unique_ptr<MediaPlayer> CreateQtMediaPlayer() { return std::make_unique<QtMediaPlayer>(); }
+
 }  // namespace kemo

@@ -1,13 +1,135 @@
-// Placeholder until playback lands.
 #include "playback/playback.h"
 
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
 #include "document/editor.h"
+#include "document/state_machine.h"
+#include "platform/media_player.h"
+#include "platform/services.h"
+#include "playback/player_wait.h"
+#include "playback/sync.h"
+#include "playback/time_text.h"
 
 namespace kemo {
-void OnPlayStateChange(Editor&, int) {}
-void OnPositionChange(Editor&, double, double) {}
-void OnPlayTimerTick(Editor&) {}
-void OnSeekButton(Editor&, int) {}
-void PreparePlayerForSeek(Editor&) {}
-void WirePlayback(Editor&) {}
+
+namespace {
+
+bool IsPlayingState(uint8_t s) { return s == State::Playing || s == State::RecordPlaying || s == State::EditPlaying; }
+
+void ShowTime(Editor& ed, double t) {
+  if (ed.ui.dispTime) ed.ui.dispTime->setText(FormatTimeText(t));
+}
+
+}  // namespace
+
+void SyncAll(Editor& ed, float t, SyncOrder order) {
+  ed.playback.LastSyncTime = t;
+  ++ed.playback.SyncRuns;
+  if (order == SyncOrder::PointFirst) {
+    SyncPointRow(ed, t);
+    SyncSlideRow(ed, t);
+    SyncSlideEditRow(ed, t);
+  } else {
+    SyncSlideRow(ed, t);
+    SyncSlideEditRow(ed, t);
+    SyncPointRow(ed, t);
+  }
+}
+
+double SeekStep(int index) {
+  static constexpr double kSteps[6] = {-30, -5, -1, 1, 5, 30};
+  return index >= 0 && index < 6 ? kSteps[index] : 0.0;
+}
+
+void OnPlayStateChange(Editor& ed, int newState) {
+  MediaPlayer* player = ed.svc.player;
+  if (ed.ui.WMPVstate) {
+    switch (newState) {
+      case PlayState::Stopped: ed.ui.WMPVstate->setText(QStringLiteral("停止中")); break;
+      case PlayState::Paused: ed.ui.WMPVstate->setText(QStringLiteral("一時停止中")); break;
+      case PlayState::Playing: ed.ui.WMPVstate->setText(QStringLiteral("再生中")); break;
+      case PlayState::Ready: ed.ui.WMPVstate->setText(QStringLiteral("準備完了")); break;
+      case PlayState::Last: break;
+      default: ed.ui.WMPVstate->setText(QString()); break;
+    }
+  }
+  // A video that stopped at its end keeps showing its end position instead of jumping back to 0.
+  const uint8_t s = ed.EditorState;
+  if (player && newState == PlayState::Stopped &&
+      (s == State::Playing || s == State::RecordPaused || s == State::RecordPlaying || s == State::EditPlaying))
+    player->SetCurrentPosition(player->Duration());
+  if (player && newState == PlayState::Last) {
+    player->Stop();
+    player->SetCurrentPosition(player->Duration());
+  }
+  const bool seekable = newState == PlayState::Stopped || newState == PlayState::Paused ||
+                        newState == PlayState::Playing || newState == PlayState::Ready;
+  for (QPushButton* b : ed.ui.cbPlay)
+    if (b) b->setEnabled(seekable);
+  ChangeState(ed, newState == PlayState::Playing ? ModeEvent::Started : ModeEvent::Stopped);
+  RefreshModeDisplay(ed);
+}
+
+void OnPositionChange(Editor& ed, double /*oldPosition*/, double newPosition) {
+  ShowTime(ed, CutToMilliseconds(newPosition));
+  const uint8_t s = ed.EditorState;
+  if (s != State::Idle && s != State::RecordPaused && s != State::EditPaused)
+    SyncAll(ed, static_cast<float>(newPosition), SyncOrder::PointFirst);
+}
+
+void OnPlayTimerTick(Editor& ed) {
+  MediaPlayer* player = ed.svc.player;
+  const double t = CutToMilliseconds(player ? player->CurrentPosition() : 0.0);
+  ShowTime(ed, t);
+  if (IsPlayingState(ed.EditorState)) {
+    const int ps = player ? player->PlayState() : PlayState::Undefined;
+    if (ps != PlayState::Playing && ps != PlayState::Paused) return;
+  }
+  SyncAll(ed, static_cast<float>(t), SyncOrder::SlideFirst);
+}
+
+void PreparePlayerForSeek(Editor& ed) {
+  MediaPlayer* player = ed.svc.player;
+  if (!player) return;
+  if (ed.svc.pointer) ed.svc.pointer->SetWait(true);
+  player->Play();
+  WaitForPlayer(ed, [player] { return player->PlayState() == PlayState::Playing; });
+  player->Pause();
+  WaitForPlayer(ed, [player] { return player->PlayState() == PlayState::Paused; });
+}
+
+void OnSeekButton(Editor& ed, int index) {
+  if (index < 0 || index > 5) return;
+  MediaPlayer* player = ed.svc.player;
+  const double p = player ? player->CurrentPosition() : 0.0;
+  if (player) {
+    const int ps = player->PlayState();
+    // Loaded but not started: a position written now would not take.
+    if (ps == PlayState::Stopped || ps == PlayState::Ready) PreparePlayerForSeek(ed);
+  }
+  const double target = p + SeekStep(index);
+  if (player) player->SetCurrentPosition(target);
+  // The grids follow the time asked for, not what the player reports back.
+  SyncAll(ed, static_cast<float>(target), SyncOrder::PointFirst);
+}
+
+void WirePlayback(Editor& ed) {
+  MediaPlayer* player = ed.svc.player;
+  QObject* context = ed.ui.frmMain ? static_cast<QObject*>(ed.ui.frmMain) : static_cast<QObject*>(player);
+  Editor* e = &ed;
+  if (player && context) {
+    QObject::connect(player, &MediaPlayer::PlayStateChange, context, [e](int s) { OnPlayStateChange(*e, s); });
+    QObject::connect(player, &MediaPlayer::PositionChange, context,
+                     [e](double o, double n) { OnPositionChange(*e, o, n); });
+  }
+  if (ed.ui.playTimer)
+    QObject::connect(ed.ui.playTimer, &QTimer::timeout, ed.ui.playTimer, [e] { OnPlayTimerTick(*e); });
+  for (int i = 0; i < 6; ++i) {
+    QPushButton* b = ed.ui.cbPlay[i];
+    if (b) QObject::connect(b, &QPushButton::clicked, b, [e, i] { OnSeekButton(*e, i); });
+  }
+}
+
 }  // namespace kemo

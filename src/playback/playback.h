@@ -5,13 +5,26 @@ namespace kemo {
 
 struct Editor;
 
+// The orders in which the three synchronisations run: a position event and a seek button do the
+// point row first, the playback tick the slide row first.
+enum class SyncOrder {
+  PointFirst,  // point row, slide row, slide-edit row
+  SlideFirst,  // slide row, slide-edit row, point row
+};
+
+// The one entry point to the synchronisation of the grids and the stage with a time.
+void SyncAll(Editor& ed, float t, SyncOrder order);
+
+// The step of the seek button `index` (0..5: -30, -5, -1, +1, +5, +30 seconds); 0 for any other.
+double SeekStep(int index);
+
 void OnPlayStateChange(Editor& ed, int newState);
 void OnPositionChange(Editor& ed, double oldPosition, double newPosition);
 void OnPlayTimerTick(Editor& ed);
 void OnSeekButton(Editor& ed, int index);
 void PreparePlayerForSeek(Editor& ed);
 
-// Connects the player's events, playTimer, WaitTm and the seek buttons.
+// Connects the player's events, playTimer and the seek buttons.
 void WirePlayback(Editor& ed);
 
 }  // namespace kemo

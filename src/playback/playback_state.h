@@ -6,6 +6,10 @@ namespace kemo {
 struct PlaybackState {
   // Nesting depth of the waits for the player (handlers may be entered during a wait).
   int WaitDepth = 0;
+  // The time the grids and the stage were last synchronised to, and how often that happened
+  // (SyncAll), so that a seek can be checked against what it synchronised.
+  float LastSyncTime = 0.0f;
+  int SyncRuns = 0;
 };
 
 }  // namespace kemo

@@ -1,0 +1,226 @@
+// The real QMediaPlayer (GStreamer, offscreen, silent audio sink) in the real window, playing an AVI
+// made by ffmpeg with the conversion's own options.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "app/frm_main.h"
+#include "document/state_machine.h"
+#include "platform/media_player.h"
+#include "platform/qt_media_player.h"
+#include "playback/time_text.h"
+#include "support/test_support.h"
+
+using namespace kemo;
+
+namespace {
+
+// A few seconds of test picture and tone, encoded as the conversion encodes.
+bool MakeAvi(const QString& folder, const QString& name, int seconds) {
+  QProcess p;
+  p.setWorkingDirectory(folder);
+  const QString d = QString::number(seconds);
+  p.start(QStringLiteral("ffmpeg"),
+          {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+           QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+           QStringLiteral("testsrc=duration=%1:size=320x240:rate=15").arg(d), QStringLiteral("-f"),
+           QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=frequency=440:duration=%1").arg(d),
+           QStringLiteral("-acodec"), QStringLiteral("wmav2"), QStringLiteral("-vcodec"), QStringLiteral("msmpeg4v2"),
+           QStringLiteral("-ab"), QStringLiteral("64k"), QStringLiteral("-b"), QStringLiteral("512k"),
+           QStringLiteral("-ac"), QStringLiteral("2"), QStringLiteral("-s"), QStringLiteral("240x160"), name});
+  return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// Processes events until done() holds or ms have passed; true when it held.
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > ms) return false;
+    test::Pump(10);
+  }
+  return true;
+}
+
+struct RealWindow {
+  RealWindow() {
+    Services s;
+    s.player = player.get();
+    s.messages = &messages;
+    s.dialogs = &dialogs;
+    s.clock = &clock;
+    s.beeper = &beeper;
+    s.pointer = &pointer;
+    window = std::make_unique<FrmMain>(s, program.path());
+    window->show();
+  }
+  Editor& ed() { return window->ed(); }
+  // What opening a folder with a Video.avi leaves: the video loaded, state 0.
+  void Open(const QString& folder) {
+    ed().DataFolder = folder;
+    player->SetURL(QDir(folder).filePath(QStringLiteral("Video.avi")));
+    ed().EditorState = State::Idle;
+    RefreshModeDisplay(ed());
+  }
+  test::ProgramFolder program;
+  std::unique_ptr<MediaPlayer> player = CreateQtMediaPlayer();
+  ScriptedMessageBoxes messages;
+  ScriptedFileDialogs dialogs;
+  FixedClock clock;
+  RecordingBeeper beeper;
+  ScriptedPointer pointer;
+  std::unique_ptr<FrmMain> window;
+};
+
+class RealPlayer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) GTEST_SKIP() << "ffmpeg not installed";
+    ASSERT_TRUE(data.isValid());
+    ASSERT_TRUE(MakeAvi(data.path(), QStringLiteral("Video.avi"), 3));
+  }
+  QTemporaryDir data;
+};
+
+}  // namespace
+
+TEST_F(RealPlayer, PlaysPausesSeeksAndStopsAtTheEnd) {
+  RealWindow w;
+  MediaPlayer& player = *w.player;
+  Editor& ed = w.ed();
+  std::vector<int> states;
+  QObject::connect(&player, &MediaPlayer::PlayStateChange, [&](int s) { states.push_back(s); });
+  w.Open(data.path());
+
+  // Loaded, not started: ready, with its length known.
+  ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Ready && player.Duration() > 0; }, 5000));
+  test::Pump(50);
+  EXPECT_EQ(ed.ui.WMPVstate->text(), QStringLiteral("準備完了"));
+  EXPECT_NEAR(player.Duration(), 3.0, 0.3);
+
+  // The transport bar starts the video.
+  auto* play = w.window->findChild<QToolButton*>(QStringLiteral("WMPV_play"));
+  ASSERT_NE(play, nullptr);
+  play->click();
+  ASSERT_TRUE(WaitUntil([&] { return ed.EditorState == State::Playing; }, 5000));
+  EXPECT_EQ(player.PlayState(), PlayState::Playing);
+  EXPECT_EQ(ed.ui.WMPVstate->text(), QStringLiteral("再生中"));
+  EXPECT_TRUE(ed.ui.playTimer->isActive());
+  ASSERT_TRUE(WaitUntil([&] { return player.CurrentPosition() > 0.5; }, 3000));
+  test::Pump(150);
+  EXPECT_NE(ed.ui.dispTime->text(), QStringLiteral("00:00.000"));
+
+  // Pause, then a seek while paused lands where it was asked.
+  play->click();
+  ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Paused && ed.EditorState == State::Idle; },
+                        5000));
+  EXPECT_EQ(ed.ui.WMPVstate->text(), QStringLiteral("一時停止中"));
+  EXPECT_FALSE(ed.ui.playTimer->isActive());
+  const double before = player.CurrentPosition();
+  ed.ui.cbPlay[3]->click();  // +1
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - (before + 1)) < 0.1; }, 3000))
+      << "position " << player.CurrentPosition() << " expected " << before + 1;
+  EXPECT_EQ(player.PlayState(), PlayState::Paused);
+
+  // Played to its end: stopped, kept at its end, back to idle.
+  play->click();
+  ASSERT_TRUE(WaitUntil([&] { return ed.EditorState == State::Playing; }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return ed.EditorState == State::Idle; }, 8000));
+  test::Pump(200);
+  EXPECT_EQ(player.PlayState(), PlayState::Stopped);
+  EXPECT_NEAR(player.CurrentPosition(), player.Duration(), 0.05);
+  EXPECT_EQ(ed.ui.WMPVstate->text(), QStringLiteral("停止中"));
+  EXPECT_EQ(ed.ui.dispTime->text().left(5), FormatTimeText(player.Duration()).left(5));
+  ASSERT_FALSE(states.empty());
+  EXPECT_EQ(states.back(), PlayState::Stopped);
+}
+
+TEST_F(RealPlayer, SeekOnANeverStartedVideoPlaysAndPausesItFirst) {
+  RealWindow w;
+  MediaPlayer& player = *w.player;
+  Editor& ed = w.ed();
+  w.Open(data.path());
+  ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Ready; }, 5000));
+  QElapsedTimer t;
+  t.start();
+  ed.ui.cbPlay[3]->click();  // +1 from 0
+  EXPECT_LT(t.elapsed(), 5000);  // neither wait ran into its time-out
+  EXPECT_FALSE(ed.ui.WaitTm->isActive());
+  EXPECT_EQ(player.PlayState(), PlayState::Paused);
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 1.0) < 0.05; }, 3000))
+      << player.CurrentPosition();
+  test::Pump(300);
+  // It stays paused where it was sought to, and the editor is idle again.
+  EXPECT_EQ(player.PlayState(), PlayState::Paused);
+  EXPECT_NEAR(player.CurrentPosition(), 1.0, 0.05);
+  EXPECT_EQ(ed.EditorState, State::Idle);
+  EXPECT_EQ(ed.ui.dispTime->text(), QStringLiteral("00:01.000"));
+}
+
+TEST_F(RealPlayer, AConvertedVideoIsLoadedAndAConversionAgainReloadsIt) {
+  RealWindow w;
+  MediaPlayer& player = *w.player;
+  Editor& ed = w.ed();
+  const QString folder = QDir(data.path()).filePath(QStringLiteral("変換 テスト"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QProcess p;
+  p.setWorkingDirectory(folder);
+  p.start(QStringLiteral("ffmpeg"), {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+                                     QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                     QStringLiteral("testsrc=duration=2:size=320x240:rate=15"),
+                                     QStringLiteral("Video.flv")});
+  ASSERT_TRUE(p.waitForFinished(30000) && p.exitCode() == 0);
+  ed.DataFolder = folder;
+  ed.EditorState = State::NoVideo;
+  RefreshModeDisplay(ed);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    ed.ui.mnuFileConv->trigger();
+    EXPECT_EQ(w.messages.LastText(), QStringLiteral("FLV⇒AVI変換が完了しました。"));
+    EXPECT_EQ(ed.EditorState, State::Idle);
+    EXPECT_EQ(player.URL(), QDir(folder).filePath(QStringLiteral("Video.avi")));
+    ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Ready && player.Duration() > 0; }, 5000));
+    EXPECT_NEAR(player.Duration(), 2.0, 0.3);
+    test::Pump(50);
+    EXPECT_EQ(ed.ui.WMPVstate->text(), QStringLiteral("準備完了"));
+  }
+}
+
+TEST(RealPlayerMapping, PlayStatesFollowWhatTheEditorNeeds) {
+  using P = QMediaPlayer;
+  EXPECT_EQ(PlayStateOf(false, P::PlayingState, P::BufferedMedia, true), PlayState::Undefined);
+  // "Playing" before the file has loaded is not playing yet.
+  EXPECT_EQ(PlayStateOf(true, P::PlayingState, P::LoadingMedia, false), PlayState::Transitioning);
+  EXPECT_EQ(PlayStateOf(true, P::StoppedState, P::LoadedMedia, false), PlayState::Ready);
+  EXPECT_EQ(PlayStateOf(true, P::StoppedState, P::LoadedMedia, true), PlayState::Stopped);
+  EXPECT_EQ(PlayStateOf(true, P::StoppedState, P::EndOfMedia, true), PlayState::Stopped);
+  EXPECT_EQ(PlayStateOf(true, P::PlayingState, P::BufferingMedia, true), PlayState::Buffering);
+  EXPECT_EQ(PlayStateOf(true, P::PlayingState, P::BufferedMedia, true), PlayState::Playing);
+  EXPECT_EQ(PlayStateOf(true, P::PausedState, P::BufferedMedia, true), PlayState::Paused);
+  EXPECT_EQ(PlayStateOf(true, P::StoppedState, P::InvalidMedia, false), PlayState::Undefined);
+  EXPECT_EQ(StatusTextOf(PlayState::Ready, false), QStringLiteral("準備完了"));
+  EXPECT_EQ(StatusTextOf(PlayState::Transitioning, false), QStringLiteral("読み込み中"));
+  EXPECT_EQ(StatusTextOf(PlayState::Undefined, true), QStringLiteral("再生できません"));
+}
+
+TEST(RealPlayerMapping, UnloadAndAMissingFile) {
+  auto player = CreateQtMediaPlayer();
+  player->SetURL(QStringLiteral("/nonexistent/kemo/Video.avi"));
+  EXPECT_TRUE(WaitUntil([&] { return player->PlayState() == PlayState::Undefined && !player->Status().isEmpty(); },
+                        5000))
+      << player->PlayState() << " " << player->Status().toStdString();
+  player->Play();  // nothing to play: no effect, no crash
+  player->SetCurrentPosition(5);
+  player->SetURL(QString());
+  test::Pump(100);
+  EXPECT_EQ(player->PlayState(), PlayState::Undefined);
+  EXPECT_EQ(player->CurrentPosition(), 0.0);
+  EXPECT_EQ(player->Duration(), 0.0);
+}
