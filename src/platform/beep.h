@@ -1,0 +1,45 @@
+#pragma once
+// The beep as a real tone: a sine of the given frequency and duration played on the default audio
+// output, without blocking the caller. Tones asked for while one plays follow it in order. Where
+// there is no audio output the toolkit's bell stands in.
+#include <QAudioFormat>
+#include <QAudioDevice>
+#include <QBuffer>
+#include <QByteArray>
+#include <QObject>
+#include <deque>
+#include <utility>
+
+#include "platform/services.h"
+
+class QAudioSink;
+
+namespace kemo {
+
+class ToneBeeper : public QObject, public Beeper {
+ public:
+  explicit ToneBeeper(QObject* parent = nullptr);
+  ~ToneBeeper() override;
+
+  void Beep(int frequency, int durationMs) override;
+
+  // The samples of one tone in the given format (interleaved channels), with a few milliseconds of
+  // fade at both ends so that the tone starts and stops without a click.
+  static QByteArray ToneSamples(int frequency, int durationMs, const QAudioFormat& format);
+
+  // True while a tone plays or waits.
+  bool Busy() const { return sink_ != nullptr || !queue_.empty(); }
+
+ private:
+  void PlayNext();
+  void Finish(QAudioSink* sink, bool failed);
+
+  QAudioDevice device_;
+  QAudioFormat format_;
+  QAudioSink* sink_ = nullptr;
+  QBuffer buffer_;
+  QByteArray samples_;
+  std::deque<std::pair<int, int>> queue_;
+};
+
+}  // namespace kemo
