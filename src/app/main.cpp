@@ -5,9 +5,11 @@
 #include <QTranslator>
 
 #include "app/frm_main.h"
+#include "platform/beep.h"
 #include "platform/file_dialogs.h"
 #include "platform/media_player.h"
 #include "platform/message_box.h"
+#include "platform/process_runner.h"
 #include "platform/qt_media_player.h"
 #include "platform/services.h"
 #include "platform/single_instance.h"
@@ -33,12 +35,16 @@ int main(int argc, char** argv) {
   kemo::QtFileDialogs dialogs;
   kemo::SystemClock clock;
   kemo::QtPointer pointer;
+  kemo::ToneBeeper beeper;
+  kemo::QtProcessRunner process;
   kemo::Services services;
   services.player = player.get();
   services.messages = &messages;
   services.dialogs = &dialogs;
   services.clock = &clock;
   services.pointer = &pointer;
+  services.beeper = &beeper;
+  services.process = &process;
 
   kemo::FrmMain window(services, QDir::cleanPath(QCoreApplication::applicationDirPath()));
   messages.SetOwner(&window);

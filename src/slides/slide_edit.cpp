@@ -1,9 +1,119 @@
-// Placeholder until slide editing lands.
+// Slide editing on a working copy: opening and closing the panel, the layout of its grid, the
+// registration of the copy, and the grid's record-set, key and mouse events.
 #include "slides/slide_edit.h"
 
+#include <QAbstractItemDelegate>
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyledItemDelegate>
+
 #include "document/editor.h"
+#include "document/state_machine.h"
+#include "document/tables.h"
+#include "platform/captions.h"
+#include "platform/data_grid.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "platform/record_set.h"
+#include "platform/twips.h"
+#include "playback/stage_view.h"
+#include "playback/time_text.h"
+#include "slides/slide_display.h"
+#include "slides/slide_image.h"
+#include "slides/slide_rows.h"
 
 namespace kemo {
+
+namespace {
+
+const QString kId = QStringLiteral("ID");
+const QString kTime = QStringLiteral("時間");
+const QString kTitle = QStringLiteral("タイトル");
+const QString kImage = QStringLiteral("スライドファイル名");
+
+// The working grid's columns: width in twips, alignment, and whether the user may edit them.
+struct ColumnLayout {
+  double width;
+  Qt::Alignment alignment;
+  bool locked;
+};
+constexpr ColumnLayout kColumns[] = {
+    {400, Qt::AlignHCenter, true},
+    {1200, Qt::AlignLeft, true},
+    {4500, Qt::AlignLeft, false},
+    {2500, Qt::AlignLeft, false},
+};
+constexpr double kRowHeight = 250;
+constexpr double kGridHeight = 1875;
+constexpr double kGridMargin = 575;  // border and scroll bar beside the columns
+constexpr int kImageColumn = 3;
+
+bool Editing(const Editor& ed) {
+  return ed.EditorState == State::EditPaused || ed.EditorState == State::EditPlaying;
+}
+
+MsgResult Ask(Editor& ed, const QString& text, MsgButtons buttons) {
+  if (!ed.svc.messages) return buttons == MsgButtons::YesNoCancel ? MsgResult::Cancel : MsgResult::No;
+  return ed.svc.messages->Show(text, buttons, MsgIcon::None);
+}
+
+// Locks and alignments live in the record set and go with each rebuild; they are laid on again
+// after every reset so that "ID" and "時間" can never be typed over.
+void ApplyWorkingColumns(Editor& ed) {
+  RecordSet* rs = ed.RS_SLDEDT;
+  if (!rs) return;
+  for (int c = 0; c < 4; ++c) {
+    rs->SetLocked(c, kColumns[c].locked);
+    rs->SetAlignment(c, kColumns[c].alignment | Qt::AlignVCenter);
+  }
+}
+
+// The working slide a grid row stands for: the slot its "ID" names, when that is a valid record.
+SlideRecord* WorkingSlideOfRow(Editor& ed, int row) {
+  if (!ed.RS_SLDEDT) return nullptr;
+  bool ok = false;
+  const int id = ed.RS_SLDEDT->FieldAt(row, ed.RS_SLDEDT->ColumnIndex(kId)).toString().trimmed().toInt(&ok);
+  if (!ok || id < 1 || id > ed.SldEdtCnt || id > MaxRecords) return nullptr;
+  return &ed.SldEdt[id - 1];
+}
+
+QString WorkingText(const Editor& ed, int row, const QString& column) {
+  return ed.RS_SLDEDT ? ed.RS_SLDEDT->FieldAt(row, ed.RS_SLDEDT->ColumnIndex(column)).toString() : QString();
+}
+
+// The image cell of the current row carries the drop-down button that opens the picture list (the
+// grid reacts to a press on the square at the cell's right end).
+class ImageCellDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyledItemDelegate::paint(painter, option, index);
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    if (!view || view->currentIndex().row() != index.row()) return;
+    QStyle* style = view->style();
+    const int side = option.rect.height();
+    const QRect square(option.rect.right() - side + 1, option.rect.top(), side, side);
+    QStyleOptionButton button;
+    button.rect = square;
+    button.state = QStyle::State_Enabled | QStyle::State_Raised;
+    button.palette = option.palette;
+    style->drawControl(QStyle::CE_PushButtonBevel, &button, painter, option.widget);
+    QStyleOption arrow;
+    arrow.rect = square.adjusted(side / 4, side / 4, -side / 4, -side / 4);
+    arrow.state = QStyle::State_Enabled;
+    arrow.palette = option.palette;
+    style->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, painter, option.widget);
+  }
+};
+
+}  // namespace
+
 bool IsSlideEditUnchanged(const Editor& ed) {
   if (ed.SldEdtCnt < 1) return true;
   if (ed.SldCnt != ed.SldEdtCnt) return false;
@@ -14,14 +124,233 @@ bool IsSlideEditUnchanged(const Editor& ed) {
   }
   return true;
 }
-void OpenOrCloseSlideEdit(Editor&) {}
-void UpdateSlideEditCaption(Editor&) {}
-void SetupSlideEditGrid(Editor&) {}
-void EndSlideEdit(Editor&) {}
-void RegisterSlideEdit(Editor&) {}
-void DeleteSlideMenu(Editor&) {}
-void InsertSlideMenu(Editor&) {}
-void DeleteAllEditSlides(Editor&) {}
-QString CopyImageFromElsewhere(Editor&) { return {}; }
-void WireSlideEdit(Editor&) {}
+
+bool IsSlideEditPanelShown(const Editor& ed) { return ed.ui.fDialog[1] && !ed.ui.fDialog[1]->isHidden(); }
+
+void OpenOrCloseSlideEdit(Editor& ed) {
+  if (Editing(ed)) {
+    EndSlideEdit(ed);
+    return;
+  }
+  ChangeState(ed, ModeEvent::EditOpened);
+  RefreshModeDisplay(ed);
+  ed.SldEdtCnt = ed.SldCnt;
+  BuildSlideEditTable(ed, true);
+  SetupSlideEditGrid(ed);
+  if (QWidget* panel = ed.ui.fDialog[1]) {
+    panel->show();
+    panel->raise();
+  }
+}
+
+void UpdateSlideEditCaption(Editor& ed) {
+  QAction* item = ed.ui.ppSldEdit;
+  if (!item) return;
+  QString caption = item->text();
+  caption.replace(QStringLiteral("編集を閉じる"), QStringLiteral("編集"));
+  if (Editing(ed)) caption.replace(QStringLiteral("編集"), QStringLiteral("編集を閉じる"));
+  item->setText(caption);
+}
+
+void SetupSlideEditGrid(Editor& ed) {
+  ed.slides.File1Folder = ed.DataFolder;
+  if (ed.slides.LastImageFolder.isEmpty()) ed.slides.LastImageFolder = DriveRootOf(ed.ProgramFolder);
+
+  RecordSet* rs = ed.RS_SLDEDT;
+  if (rs) rs->MoveFirst();
+  ApplyWorkingColumns(ed);
+  if (DataGrid* grid = ed.ui.dgSlideEdit) {
+    grid->SetGridFont(QStringLiteral("Arial Unicode MS"), 9, true);
+    if (rs) grid->Bind(rs);
+    grid->SetRowHeightTwips(kRowHeight);
+    double width = 0;
+    for (int c = 0; c < 4; ++c) {
+      grid->SetColumnWidthTwips(c, kColumns[c].width);
+      width += kColumns[c].width;
+    }
+    const QRectF place = TwipsRectOf(grid);
+    PlaceTwips(grid, place.left(), place.top(), width + kGridMargin, kGridHeight);
+    grid->SetButtonColumn(kImageColumn);
+    grid->scrollToTop();
+    grid->SetVisibleRowOfCurrent(1);
+    grid->viewport()->update();
+  }
+
+  const QString first = ed.SldEdt[0].image;
+  ShowSlideImage(ed, first.isEmpty() ? ed.DefaultPicture() : SlideImagePath(ed, first));
+  SetCaption(ed.ui.lbSldCnt[0], SlideCountText(ed.SldEdtCnt));
+}
+
+void EndSlideEdit(Editor& ed) {
+  if (!IsSlideEditUnchanged(ed)) {
+    switch (Ask(ed, QStringLiteral("変更を登録しますか？"), MsgButtons::YesNoCancel)) {
+      case MsgResult::Yes:
+        RegisterSlideEdit(ed);
+        break;
+      case MsgResult::No:
+        ed.SldEdtCnt = ed.SldCnt;
+        BuildSlideEditTable(ed, true);
+        SetupSlideEditGrid(ed);
+        break;
+      default:
+        return;
+    }
+  }
+  ChangeState(ed, ModeEvent::EditClosed);
+  RefreshModeDisplay(ed);
+  if (ed.ui.dataCombo1) ed.ui.dataCombo1->hide();
+  if (ed.ui.fDialog[1]) ed.ui.fDialog[1]->hide();
+  QString image;
+  if (ed.ui.dgSlide)
+    image = ed.ui.dgSlide->CurrentCellText(kImageColumn);
+  else if (ed.RS_SLD)
+    image = ed.RS_SLD->Text(kImage);
+  ShowSlideImage(ed, SlideImagePath(ed, image));
+}
+
+void RegisterSlideEdit(Editor& ed) {
+  if (Ask(ed, QStringLiteral("既存データに上書きします。よろしいですか？"), MsgButtons::YesNo) != MsgResult::Yes)
+    return;
+  for (SlideRecord& r : ed.Sld) r = SlideRecord{};
+  RecordSet* rs = ed.RS_SLDEDT;
+  // Rows are read where they stand rather than by moving the cursor over them: a move would redraw
+  // the stage once per row.
+  const int rows = rs ? std::min(rs->RecordCount(), MaxRecords) : 0;
+  for (int i = 0; i < rows; ++i) {
+    SlideRecord& r = ed.Sld[i];
+    r.id = static_cast<int16_t>(i + 1);
+    r.timeText = WorkingText(ed, i, kTime);
+    r.pos = ParseTimeText(r.timeText);
+    r.caption = WorkingText(ed, i, kTitle);
+    r.image = WorkingText(ed, i, kImage);
+  }
+  ed.SldCnt = static_cast<int16_t>(rows);
+  ed.SldEdtCnt = ed.SldCnt;
+  SetupSlideEditGrid(ed);
+  BuildSlideTable(ed);
+  BuildStageView(ed);
+  SetContentChanged(ed, true);
+}
+
+void OnSlideEditFieldChange(Editor& ed, int row) {
+  SlideRecord* r = WorkingSlideOfRow(ed, row);
+  if (!r) return;
+  // An emptied cell is not taken over: clearing a cell and leaving it keeps the previous text.
+  const QString image = WorkingText(ed, row, kImage);
+  if (!image.isEmpty() && image != r->image) r->image = image;
+  const QString title = WorkingText(ed, row, kTitle);
+  if (!title.isEmpty() && title != r->caption) r->caption = title;
+}
+
+void OnSlideEditMove(Editor& ed, int row) {
+  if (ed.slides.RewritingRows) return;
+  const QString image = WorkingText(ed, row, kImage);
+  if (!image.isEmpty()) ShowSlideImage(ed, SlideImagePath(ed, image));
+}
+
+void OnSlideEditGridKeyPress(Editor& ed, int keyAscii) {
+  if (keyAscii != 13 || !ed.RS_SLDEDT) return;
+  const int row = ed.RS_SLDEDT->CurrentRow();
+  SlideRecord* r = WorkingSlideOfRow(ed, row);
+  if (!r) return;
+  // Enter takes the cells over as they are, empty ones included.
+  r->caption = WorkingText(ed, row, kTitle);
+  r->image = WorkingText(ed, row, kImage);
+}
+
+void OnSlideEditGridMouseMove(Editor& ed, int button, int, double, double) {
+  if (button == 2) PopupSlideMenu(ed);
+}
+
+void DeleteSlideMenu(Editor& ed) {
+  DeleteSlideRow(ed, IsSlideEditPanelShown(ed) ? WorkingSlides(ed) : RegisteredSlides(ed));
+}
+
+void InsertSlideMenu(Editor& ed) {
+  InsertSlideRow(ed, IsSlideEditPanelShown(ed) ? WorkingSlides(ed) : RegisteredSlides(ed));
+}
+
+void DeleteAllEditSlides(Editor& ed) {
+  if (Ask(ed, QStringLiteral("スライドを全て削除します。よろしいですか？"), MsgButtons::YesNo) != MsgResult::Yes)
+    return;
+  ClearSlideEditTable(ed);
+  BuildSlideEditTable(ed, false);
+  SetupSlideEditGrid(ed);
+}
+
+void WireSlideEdit(Editor& ed) {
+  Controls& ui = ed.ui;
+  const std::weak_ptr<int> alive = ed.slides.Alive;
+  // Widgets outlive the editor for a moment while the window is torn down.
+  auto live = [alive] { return !alive.expired(); };
+
+  if (ui.ppSldEdit)
+    QObject::connect(ui.ppSldEdit, &QAction::triggered, ui.ppSldEdit, [&ed, live] {
+      if (live()) OpenOrCloseSlideEdit(ed);
+    });
+  if (ui.ppSldDelete)
+    QObject::connect(ui.ppSldDelete, &QAction::triggered, ui.ppSldDelete, [&ed, live] {
+      if (live()) DeleteSlideMenu(ed);
+    });
+  if (ui.ppSldInsert)
+    QObject::connect(ui.ppSldInsert, &QAction::triggered, ui.ppSldInsert, [&ed, live] {
+      if (live()) InsertSlideMenu(ed);
+    });
+  if (ui.ppSld)
+    QObject::connect(ui.ppSld, &QMenu::aboutToShow, ui.ppSld, [&ed, live] {
+      if (live()) UpdateSlideEditCaption(ed);
+    });
+  if (ui.cbSaveSld)
+    QObject::connect(ui.cbSaveSld, &QPushButton::clicked, ui.cbSaveSld, [&ed, live] {
+      if (live()) RegisterSlideEdit(ed);
+    });
+  if (ui.cbDeleteSld)
+    QObject::connect(ui.cbDeleteSld, &QPushButton::clicked, ui.cbDeleteSld, [&ed, live] {
+      if (live()) DeleteAllEditSlides(ed);
+    });
+  if (ui.cbFrSldClose)
+    QObject::connect(ui.cbFrSldClose, &QPushButton::clicked, ui.cbFrSldClose, [&ed, live] {
+      if (live()) EndSlideEdit(ed);
+    });
+
+  if (DataGrid* grid = ui.dgSlideEdit) {
+    grid->SetButtonColumn(kImageColumn);
+    grid->onKeyPress = [&ed, live](int keyAscii) {
+      if (live()) OnSlideEditGridKeyPress(ed, keyAscii);
+    };
+    grid->onMouseMove = [&ed, live](int button, int shift, double x, double y) {
+      if (live()) OnSlideEditGridMouseMove(ed, button, shift, x, y);
+    };
+    grid->onButtonClick = [&ed, live](int column) {
+      if (live()) OnImageButtonClick(ed, column);
+    };
+    grid->setItemDelegateForColumn(kImageColumn, new ImageCellDelegate(grid));
+    // Enter typed into a cell editor ends the edit before the grid sees a key; the edit is
+    // committed first, then the row is taken over as for Enter on the grid.
+    for (QAbstractItemDelegate* delegate : {grid->itemDelegate(), grid->itemDelegateForColumn(kImageColumn)})
+      QObject::connect(delegate, &QAbstractItemDelegate::closeEditor, grid,
+                       [&ed, live](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
+                         if (live() && hint == QAbstractItemDelegate::SubmitModelCache) OnSlideEditGridKeyPress(ed, 13);
+                       });
+    // The grid is wider than its design place; the panel's buttons stay in front of it.
+    for (QWidget* b : {static_cast<QWidget*>(ui.cbSaveSld), static_cast<QWidget*>(ui.cbDeleteSld),
+                       static_cast<QWidget*>(ui.cbFrSldClose)})
+      if (b) b->raise();
+  }
+
+  if (RecordSet* rs = ed.RS_SLDEDT) {
+    QObject::connect(rs, &RecordSet::FieldChangeComplete, rs, [&ed, live](int row, int) {
+      if (live()) OnSlideEditFieldChange(ed, row);
+    });
+    QObject::connect(rs, &RecordSet::MoveComplete, rs, [&ed, live](int row) {
+      if (live()) OnSlideEditMove(ed, row);
+    });
+    QObject::connect(rs, &QAbstractItemModel::modelReset, rs, [&ed, live] {
+      if (live()) ApplyWorkingColumns(ed);
+    });
+  }
+
+  WireImageCombo(ed);
+}
+
 }  // namespace kemo

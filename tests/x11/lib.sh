@@ -50,3 +50,46 @@ wait_window() {
 }
 
 shot() { import -window root "$SHOTS/$1.png"; }
+
+# The editor's geometry: the window, and its client area (below the menu bar) in pixels.
+CLIENT_W=1005
+CLIENT_H=685
+locate_client() {
+  local wid=$1
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  WIN_X=$X; WIN_Y=$Y; WIN_W=$WIDTH; WIN_H=$HEIGHT
+  CLIENT_X=$WIN_X
+  CLIENT_Y=$((WIN_Y + WIN_H - CLIENT_H))
+}
+
+# Clicks the point (twips) of the client area; $3 is the button (1 by default).
+click_twips() {
+  local x=$((CLIENT_X + $1 / 15)) y=$((CLIENT_Y + $2 / 15))
+  xdotool mousemove --sync "$x" "$y" click "${3:-1}"
+}
+
+# Waits for a message box of the editor (titled KemoEditor), keeps a screenshot, answers with a key.
+answer_box() {
+  local name=$1 key=${2:-Return} id=""
+  id=$(wait_window "^KemoEditor$" 30) || fail "no message box at step $name"
+  xdotool windowfocus --sync "$id" 2>/dev/null || true
+  sleep 0.3
+  shot "$name"
+  xdotool key "$key"
+  for _ in $(seq 1 50); do
+    xdotool search --onlyvisible --name "^KemoEditor$" 2>/dev/null | grep -qx "$id" || return 0
+    sleep 0.1
+  done
+  fail "the message box of step $name did not close"
+}
+
+title_of() { xdotool getwindowname "$1"; }
+
+wait_title() {
+  local wid=$1 pattern=$2 limit=${3:-20}
+  for _ in $(seq 1 $((limit * 10))); do
+    title_of "$wid" | grep -q -- "$pattern" && return 0
+    sleep 0.1
+  done
+  fail "caption never matched '$pattern' (it reads '$(title_of "$wid")')"
+}
