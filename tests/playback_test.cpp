@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include "document/state_machine.h"
@@ -46,6 +47,12 @@ TEST(Playback, TimeText) {
   EXPECT_EQ(FormatTimeText(3600), QStringLiteral("60:00.000"));
   EXPECT_EQ(FormatTimeText(6000), QStringLiteral("100:00.000"));
   EXPECT_EQ(FormatTimeText(CutToMilliseconds(75.5)), QStringLiteral("01:15.500"));
+  // The inverse reads any number of minute digits; times from hostile files stay printable.
+  EXPECT_DOUBLE_EQ(ParseTimeText(QStringLiteral("100:00.000")), 6000.0);
+  EXPECT_DOUBLE_EQ(ParseTimeText(QStringLiteral("01:15.500")), 75.5);
+  EXPECT_EQ(ParseTimeText(QStringLiteral("abc")), 0.0);
+  EXPECT_FALSE(FormatTimeText(1e300).isEmpty());
+  EXPECT_EQ(FormatTimeText(std::nan("")), QStringLiteral("00:00.000"));
 }
 
 TEST(Playback, SeekButtonsOnAPausedVideo) {

@@ -2,6 +2,7 @@
 // slides (panel hidden): order, ids, refusals, the changed flag and the grid's place on screen.
 #include <QAction>
 #include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -88,6 +89,23 @@ TEST_F(SlideRows, InsertsIntoTheWorkingCopyInTimeOrder) {
   w.messages.Answer(MsgResult::No);
   InsertAt(QStringLiteral("00:07.000"));
   EXPECT_EQ(ed().SldEdtCnt, 5);
+}
+
+TEST_F(SlideRows, ARegisteredInsertLeavesNothingUnregistered) {
+  // 24.543 is not exact in single precision: the inserted slide holds the float's value, the
+  // registered one the time read back from its text. After registering, nothing is pending.
+  OpenEvery10s(3);
+  ed().ui.ppSldEdit->trigger();
+  InsertAt(QStringLiteral("00:24.543"));
+  EXPECT_FALSE(IsSlideEditUnchanged(ed()));
+  ed().ui.cbSaveSld->click();
+  EXPECT_EQ(w.messages.LastText(), QStringLiteral("既存データに上書きします。よろしいですか？"));
+  EXPECT_EQ(ed().SldCnt, 4);
+  EXPECT_TRUE(IsSlideEditUnchanged(ed()));
+  const size_t asked = w.messages.shown.size();
+  ed().ui.cbFrSldClose->click();
+  EXPECT_EQ(w.messages.shown.size(), asked);  // closing asks nothing
+  EXPECT_FALSE(ed().ui.fDialog[1]->isVisible());
 }
 
 TEST_F(SlideRows, InsertGoesBeforeSlidesOfTheSameTimeAndMarksTheContent) {

@@ -277,9 +277,10 @@ void FrmMain::BuildControls() {
   p1->setAutoFillBackground(true);
   ui.lbEdtSldTitle = MakeLabel(p1, QStringLiteral("lbEdtSldTitle"), QStringLiteral("スライド編集"), 120, 120, 1500, 270);
   ui.lbSldCnt[0] = MakeLabel(p1, QStringLiteral("lbSldCnt_0"), {}, 1800, 120, 2800, 270);
-  ui.cbSaveSld = MakeButton(p1, QStringLiteral("cbSaveSld"), QStringLiteral("登録"), 8800, 420, 1200, 315);
-  ui.cbDeleteSld = MakeButton(p1, QStringLiteral("cbDeleteSld"), QStringLiteral("削除"), 8800, 840, 1200, 315);
-  ui.cbFrSldClose = MakeButton(p1, QStringLiteral("cbFrSldClose"), QStringLiteral("編集終了"), 8800, 1260, 1200, 315);
+  // The buttons stand right of the grid, whose columns make it 9175 twips wide.
+  ui.cbSaveSld = MakeButton(p1, QStringLiteral("cbSaveSld"), QStringLiteral("登録"), 9350, 420, 720, 315);
+  ui.cbDeleteSld = MakeButton(p1, QStringLiteral("cbDeleteSld"), QStringLiteral("削除"), 9350, 840, 720, 315);
+  ui.cbFrSldClose = MakeButton(p1, QStringLiteral("cbFrSldClose"), QStringLiteral("編集終了"), 9350, 1260, 720, 315);
   ui.dgSlideEdit = Make<DataGrid>(p1, QStringLiteral("dgSlideEdit"), 120, 420, 8580, 1815);
   ui.dataCombo1 = Make<QComboBox>(p1, QStringLiteral("dataCombo1"), 0, 0, 2500, 300);
   ui.dataCombo1->setEditable(true);

@@ -17,6 +17,9 @@
 int main(int argc, char** argv) {
   // Qt's ffmpeg media backend crashes here without a sound device and ignores seeks in FLV files.
   if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
+  // The video is 240 x 160: drawing it without OpenGL costs nothing noticeable, while a software
+  // OpenGL stack, where no graphics driver is installed, would take some 60 MB of memory.
+  if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) qputenv("QT_XCB_GL_INTEGRATION", "none");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kemo.Editor"));
 

@@ -19,6 +19,7 @@
 #include <charconv>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <cmath>
 #include <mutex>
@@ -502,21 +503,23 @@ QString GetXmlAttr(const QString& nodeText, const QString& name) {
 }
 
 void GetXmlAttrs(const QString& nodeText, std::initializer_list<QStringView> names, QString* values) {
-  const int count = static_cast<int>(names.size());
+  const int count = std::min<int>(static_cast<int>(names.size()), 32);
   for (int k = 0; k < count; ++k) values[k].clear();
-  unsigned found = 0;
+  const uint32_t all = count == 32 ? ~uint32_t{0} : (uint32_t{1} << count) - 1;
+  uint32_t found = 0;
   ScanAttributes(nodeText, [&](QStringView attrName, QStringView raw) {
     int k = 0;
     for (QStringView wanted : names) {
+      if (k >= count) break;
       // The first attribute of a name counts, as for GetXmlAttr.
-      if (!(found & (1u << k)) && SameName(attrName, wanted)) {
+      if (!(found & (uint32_t{1} << k)) && SameName(attrName, wanted)) {
         values[k] = ResolveReferences(raw);
-        found |= 1u << k;
+        found |= uint32_t{1} << k;
         break;
       }
       ++k;
     }
-    return found == (1u << count) - 1;
+    return found == all;
   });
 }
 

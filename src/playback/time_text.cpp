@@ -1,11 +1,15 @@
 #include "playback/time_text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kemo {
 
 QString FormatTimeText(double seconds) {
   if (!std::isfinite(seconds)) seconds = 0.0;
+  // Beyond a billion years the whole seconds no longer fit the integer arithmetic below.
+  constexpr double kLimit = 1e15;
+  seconds = std::clamp(seconds, -kLimit, kLimit);
   const double whole = std::trunc(seconds);
   const long long w = static_cast<long long>(whole);
   const long long minutes = w / 60;

@@ -226,6 +226,10 @@ void RegisterSlideEdit(Editor& ed) {
   }
   ed.SldCnt = static_cast<int16_t>(rows);
   ed.SldEdtCnt = ed.SldCnt;
+  // The working copy now is what was registered: a slide inserted at a time of the time label holds
+  // that time in single precision, the registered one the time read back from its text, and the two
+  // must not count as an unregistered change afterwards.
+  for (int i = 0; i < MaxRecords; ++i) ed.SldEdt[i] = ed.Sld[i];
   SetupSlideEditGrid(ed);
   BuildSlideTable(ed);
   BuildStageView(ed);
@@ -332,10 +336,6 @@ void WireSlideEdit(Editor& ed) {
                        [&ed, live](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
                          if (live() && hint == QAbstractItemDelegate::SubmitModelCache) OnSlideEditGridKeyPress(ed, 13);
                        });
-    // The grid is wider than its design place; the panel's buttons stay in front of it.
-    for (QWidget* b : {static_cast<QWidget*>(ui.cbSaveSld), static_cast<QWidget*>(ui.cbDeleteSld),
-                       static_cast<QWidget*>(ui.cbFrSldClose)})
-      if (b) b->raise();
   }
 
   if (RecordSet* rs = ed.RS_SLDEDT) {
