@@ -375,7 +375,10 @@ void FrmMain::WireShell() {
   Controls& ui = ed_.ui;
   connect(ui.WaitTm, &QTimer::timeout, this, [this] { OnWaitTimerTick(ed_); });
   connect(ui.mnuFileNew, &QAction::triggered, this, [this] { OnFileNew(ed_); });
-  connect(ui.mnuFileOpen, &QAction::triggered, this, [this] { OnFileOpen(ed_); });
+  connect(ui.mnuFileOpen, &QAction::triggered, this, [this] {
+    OnFileOpen(ed_);
+    ReturnFreedMemory();
+  });
   connect(ui.mnuFileSave, &QAction::triggered, this, [this] { OnFileSave(ed_); });
   connect(ui.mnuFileSaveNew, &QAction::triggered, this, [this] { OnFileSaveAs(ed_); });
   connect(ui.mnuFileReset, &QAction::triggered, this, [this] { OnFileReset(ed_); });

@@ -1,5 +1,9 @@
 // Kemo.Editor: process start-up. One instance at a time; the window comes up without a data folder.
+#if defined(__linux__)
+#include <malloc.h>
+#endif
 #include <QApplication>
+#include <QPixmapCache>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -15,6 +19,10 @@
 #include "platform/single_instance.h"
 
 int main(int argc, char** argv) {
+#if defined(__linux__)
+  // The player's threads would each get a heap arena of their own; two are plenty here.
+  mallopt(M_ARENA_MAX, 2);
+#endif
   // Qt's ffmpeg media backend crashes here without a sound device and ignores seeks in FLV files.
   if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
   // The video is 240 x 160: drawing it without OpenGL costs nothing noticeable, while a software
@@ -22,6 +30,8 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) qputenv("QT_XCB_GL_INTEGRATION", "none");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kemo.Editor"));
+  // The style's pixmap cache need not hold more than a few of its drawings.
+  QPixmapCache::setCacheLimit(2048);
 
   // One instance per user and display.
   kemo::SingleInstance instance(QStringLiteral("kemo-editor-") + qEnvironmentVariable("USER", QStringLiteral("user")) +

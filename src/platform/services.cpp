@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <cstdlib>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace kemo {
 
@@ -14,6 +18,16 @@ void QtPointer::SetWait(bool wait) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
   else
     QApplication::restoreOverrideCursor();
+}
+
+}  // namespace kemo
+
+namespace kemo {
+
+void ReturnFreedMemory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
 }
 
 }  // namespace kemo

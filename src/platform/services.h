@@ -67,3 +67,10 @@ class ScriptedPointer : public Pointer {
 };
 
 }  // namespace kemo
+
+namespace kemo {
+
+// Hands memory freed by a large load (the parsed document, the old tables) back to the system.
+void ReturnFreedMemory();
+
+}  // namespace kemo

@@ -218,7 +218,7 @@ const QImage& Stage::Scaled() const {
                                        : picture_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   // The formats the raster painter copies without converting.
   s = s.convertToFormat(s.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-  constexpr size_t kKeep = 4;
+  constexpr size_t kKeep = 1;
   if (scaled_.size() >= kKeep) scaled_.pop_back();
   scaled_.insert(scaled_.begin(), ScaledPicture{key, std::move(s)});
   return scaled_.front().image;

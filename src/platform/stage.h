@@ -55,7 +55,8 @@ class PictureFileCache {
     quint64 checked = 0;  // the generation in which the file was last checked
     quint64 used = 0;
   };
-  static constexpr size_t kKeep = 8;
+  // A few pictures only: each decoded slide holds about a megabyte.
+  static constexpr size_t kKeep = 2;
   std::vector<Entry> entries_;
   quint64 generation_ = 1;
   quint64 clock_ = 0;

@@ -20,7 +20,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -s "$WORK/editor.log" ]; then
+    echo "--- the editor's output:" >&2
+    tail -n 60 "$WORK/editor.log" >&2
+  fi
+  exit 1
+}
 
 start_x() {
   for n in $(seq 90 140); do
