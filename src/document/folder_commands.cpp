@@ -120,7 +120,7 @@ QString PlaceFlvFile(Editor& ed, const QString& path) {
 QStringList SlideImageNames(const Editor& ed) {
   QStringList names;
   const RecordSet* rs = ed.RS_SLD;
-  const int column = rs ? rs->ColumnIndex(QStringLiteral("スライドファイル名")) : -1;
+  const int column = rs ? rs->ColumnIndex(SlideColumn::Image) : -1;
   if (rs && rs->IsOpen() && column >= 0) {
     for (int row = 0; row < rs->RecordCount(); ++row) names << rs->FieldAt(row, column).toString();
   } else {

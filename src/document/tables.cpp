@@ -36,10 +36,10 @@ bool ReadTime(const QString& text, double* value) {
 double RoundToMilliseconds(double v) { return std::round(v * 1000.0) / 1000.0 + 0.0; }
 
 std::vector<Column> SlideColumns(bool idAsText) {
-  return {{QStringLiteral("ID"), idAsText ? FieldType::Text : FieldType::Integer, idAsText ? 4 : 0},
-          {QStringLiteral("時間"), FieldType::Text, 12},
-          {QStringLiteral("タイトル"), FieldType::Text, 256},
-          {QStringLiteral("スライドファイル名"), FieldType::Text, 256}};
+  return {{SlideColumn::Id, idAsText ? FieldType::Text : FieldType::Integer, idAsText ? 4 : 0},
+          {SlideColumn::Time, FieldType::Text, 12},
+          {SlideColumn::Title, FieldType::Text, 256},
+          {SlideColumn::Image, FieldType::Text, 256}};
 }
 
 std::vector<Column> PointColumns() {

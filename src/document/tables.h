@@ -6,6 +6,14 @@ namespace kemo {
 
 struct Editor;
 
+// The column names of the slide tables (RS_SLD, RS_SLDEDT) and of the point tables' time column.
+namespace SlideColumn {
+inline const QString Id = QStringLiteral("ID");
+inline const QString Time = QStringLiteral("時間");
+inline const QString Title = QStringLiteral("タイトル");
+inline const QString Image = QStringLiteral("スライドファイル名");
+}  // namespace SlideColumn
+
 void ReadSymbolFile(Editor& ed);
 void ClearAllTables(Editor& ed);
 void ClearPointTable(Editor& ed);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "document/editor.h"
+#include "document/tables.h"
 #include "platform/record_set.h"
 #include "points/points.h"
 #include "slides/slide_display.h"
@@ -11,7 +12,6 @@ namespace kemo {
 
 namespace {
 
-const QString kImageColumn = QStringLiteral("スライドファイル名");
 
 // Moves `rs` to the row in force at t in `slides` (count n) and shows that row's picture. The
 // picture files are checked on disk only when the row changes: a tick that keeps the slide in
@@ -30,7 +30,7 @@ void SyncSlideTable(Editor& ed, RecordSet* rs, const SlideArray& slides, int n, 
     ed.slides.RewritingRows = rewriting;
   }
   // Without a current row the name is empty and the stage shows the default picture.
-  const QString name = rs != nullptr ? rs->Text(kImageColumn) : QString();
+  const QString name = rs != nullptr ? rs->Text(SlideColumn::Image) : QString();
   ShowSyncedSlideImage(ed, SlideImagePath(ed, name), changed);
 }
 

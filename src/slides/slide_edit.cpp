@@ -31,10 +31,6 @@ namespace kemo {
 
 namespace {
 
-const QString kId = QStringLiteral("ID");
-const QString kTime = QStringLiteral("時間");
-const QString kTitle = QStringLiteral("タイトル");
-const QString kImage = QStringLiteral("スライドファイル名");
 
 // The working grid's columns: width in twips, alignment, and whether the user may edit them.
 struct ColumnLayout {
@@ -77,7 +73,7 @@ void ApplyWorkingColumns(Editor& ed) {
 SlideRecord* WorkingSlideOfRow(Editor& ed, int row) {
   if (!ed.RS_SLDEDT) return nullptr;
   bool ok = false;
-  const int id = ed.RS_SLDEDT->FieldAt(row, ed.RS_SLDEDT->ColumnIndex(kId)).toString().trimmed().toInt(&ok);
+  const int id = ed.RS_SLDEDT->FieldAt(row, ed.RS_SLDEDT->ColumnIndex(SlideColumn::Id)).toString().trimmed().toInt(&ok);
   if (!ok || id < 1 || id > ed.SldEdtCnt || id > MaxRecords) return nullptr;
   return &ed.SldEdt[id - 1];
 }
@@ -204,7 +200,7 @@ void EndSlideEdit(Editor& ed) {
   if (ed.ui.dgSlide)
     image = ed.ui.dgSlide->CurrentCellText(kImageColumn);
   else if (ed.RS_SLD)
-    image = ed.RS_SLD->Text(kImage);
+    image = ed.RS_SLD->Text(SlideColumn::Image);
   ShowSlideImage(ed, SlideImagePath(ed, image));
 }
 
@@ -219,10 +215,10 @@ void RegisterSlideEdit(Editor& ed) {
   for (int i = 0; i < rows; ++i) {
     SlideRecord& r = ed.Sld[i];
     r.id = static_cast<int16_t>(i + 1);
-    r.timeText = WorkingText(ed, i, kTime);
+    r.timeText = WorkingText(ed, i, SlideColumn::Time);
     r.pos = ParseTimeText(r.timeText);
-    r.caption = WorkingText(ed, i, kTitle);
-    r.image = WorkingText(ed, i, kImage);
+    r.caption = WorkingText(ed, i, SlideColumn::Title);
+    r.image = WorkingText(ed, i, SlideColumn::Image);
   }
   ed.SldCnt = static_cast<int16_t>(rows);
   ed.SldEdtCnt = ed.SldCnt;
@@ -240,15 +236,15 @@ void OnSlideEditFieldChange(Editor& ed, int row) {
   SlideRecord* r = WorkingSlideOfRow(ed, row);
   if (!r) return;
   // An emptied cell is not taken over: clearing a cell and leaving it keeps the previous text.
-  const QString image = WorkingText(ed, row, kImage);
+  const QString image = WorkingText(ed, row, SlideColumn::Image);
   if (!image.isEmpty() && image != r->image) r->image = image;
-  const QString title = WorkingText(ed, row, kTitle);
+  const QString title = WorkingText(ed, row, SlideColumn::Title);
   if (!title.isEmpty() && title != r->caption) r->caption = title;
 }
 
 void OnSlideEditMove(Editor& ed, int row) {
   if (ed.slides.RewritingRows) return;
-  const QString image = WorkingText(ed, row, kImage);
+  const QString image = WorkingText(ed, row, SlideColumn::Image);
   if (!image.isEmpty()) ShowSlideImage(ed, SlideImagePath(ed, image));
 }
 
@@ -258,8 +254,8 @@ void OnSlideEditGridKeyPress(Editor& ed, int keyAscii) {
   SlideRecord* r = WorkingSlideOfRow(ed, row);
   if (!r) return;
   // Enter takes the cells over as they are, empty ones included.
-  r->caption = WorkingText(ed, row, kTitle);
-  r->image = WorkingText(ed, row, kImage);
+  r->caption = WorkingText(ed, row, SlideColumn::Title);
+  r->image = WorkingText(ed, row, SlideColumn::Image);
 }
 
 void OnSlideEditGridMouseMove(Editor& ed, int button, int, double, double) {

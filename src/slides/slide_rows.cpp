@@ -5,6 +5,7 @@
 #include <QLabel>
 
 #include "document/editor.h"
+#include "document/tables.h"
 #include "platform/captions.h"
 #include "platform/data_grid.h"
 #include "platform/message_box.h"
@@ -15,21 +16,16 @@ namespace kemo {
 
 namespace {
 
-const QString kId = QStringLiteral("ID");
-const QString kTime = QStringLiteral("時間");
-const QString kTitle = QStringLiteral("タイトル");
-const QString kImage = QStringLiteral("スライドファイル名");
-
 MsgResult Show(Editor& ed, const QString& text, MsgButtons buttons, MsgIcon icon) {
   if (!ed.svc.messages) return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::No;
   return ed.svc.messages->Show(text, buttons, icon);
 }
 
 void WriteRow(RecordSet& rs, const SlideRecord& r) {
-  rs.SetField(kId, r.id);
-  rs.SetField(kTime, r.timeText);
-  rs.SetField(kTitle, r.caption);
-  rs.SetField(kImage, r.image);
+  rs.SetField(SlideColumn::Id, r.id);
+  rs.SetField(SlideColumn::Time, r.timeText);
+  rs.SetField(SlideColumn::Title, r.caption);
+  rs.SetField(SlideColumn::Image, r.image);
 }
 
 // Where the grid stood before the rows changed: its first visible row and the current row's place
@@ -75,7 +71,7 @@ class RewriteGuard {
 int CurrentSlot(const SlideTarget& t) {
   if (!t.rs || !t.rs->HasCurrent()) return -1;
   bool ok = false;
-  const int id = t.rs->Field(kId).toString().trimmed().toInt(&ok);
+  const int id = t.rs->Field(SlideColumn::Id).toString().trimmed().toInt(&ok);
   if (!ok || id < 1 || id > t.count) return -1;
   return id - 1;
 }
@@ -108,7 +104,7 @@ void DeleteSlideRow(Editor& ed, SlideTarget t) {
   const GridView view = CaptureView(t);
   const int k = CurrentSlot(t);
   if (k < 0) return;
-  const QString id = t.rs->Field(kId).toString();
+  const QString id = t.rs->Field(SlideColumn::Id).toString();
   if (Show(ed, QStringLiteral("ID ") + id + QStringLiteral(" を削除します。よろしいですか？"), MsgButtons::YesNo,
            MsgIcon::None) != MsgResult::Yes)
     return;
