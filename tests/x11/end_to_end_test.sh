@@ -44,6 +44,12 @@ answer_box 05-converted
 sleep 1
 shot 06-after-conversion
 
+# The grid overlay on and off again (グリッドを表示).
+click_twips $((3840 + 690)) $((120 + 137))
+sleep 0.4
+shot 06b-grid-shown
+click_twips $((3840 + 690)) $((120 + 137))
+
 # Play and pause with the player's own transport bar (the play button at its left end).
 play_x=$((120 + 210)); play_y=$((360 + 3195 - 165))
 click_twips $play_x $play_y
@@ -84,6 +90,14 @@ shot 11-recorded
 click_twips $((11400 + 1865 + 250)) $((120 + 240 + 157))
 answer_box 12-register-question
 answer_box 13-registered
+
+# Move the recording panel by dragging its title strip (the screenshot shows where it landed).
+px=$((CLIENT_X + (11400 + 1000) / 15)); py=$((CLIENT_Y + (120 + 100) / 15))
+xdotool mousemove --sync "$px" "$py" mousedown 1
+for i in $(seq 1 10); do xdotool mousemove --sync $((px - i * 20)) $((py + i * 15)); sleep 0.03; done
+xdotool mouseup 1
+sleep 0.4
+shot 13b-panel-moved
 
 # Slide editing (F4), insert a slide at the time shown (F3), register (登録), close (F4).
 xdotool windowfocus --sync "$wid"

@@ -30,19 +30,19 @@ fail() {
 }
 
 start_x() {
-  for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-      XVFB_PID=$!
-      export DISPLAY=":$n"
-      for _ in $(seq 1 50); do
-        if xdpyinfo >/dev/null 2>&1; then return 0; fi
-        sleep 0.1
-      done
-      kill "$XVFB_PID" 2>/dev/null || true
-    fi
+  # The server picks a free display itself and tells its number, so two servers never race for one.
+  local fifo=$WORK/displayfd n=""
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  read -r -t 20 n <"$fifo" || true
+  [ -n "$n" ] || fail "no X display could be started: $(tail -3 "$WORK/xvfb.log")"
+  export DISPLAY=":$n"
+  for _ in $(seq 1 50); do
+    if xdpyinfo >/dev/null 2>&1; then return 0; fi
+    sleep 0.1
   done
-  fail "no X display could be started"
+  fail "the X display :$n does not answer"
 }
 
 # Waits up to $2 seconds for a visible window whose name matches $1; prints its id.
