@@ -56,7 +56,7 @@ class PictureFileCache {
     quint64 used = 0;
   };
   // A few pictures only: each decoded slide holds about a megabyte.
-  static constexpr size_t kKeep = 2;
+  static constexpr size_t kKeep = 5;
   std::vector<Entry> entries_;
   quint64 generation_ = 1;
   quint64 clock_ = 0;

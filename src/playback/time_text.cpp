@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace kemo {
 
@@ -10,22 +11,38 @@ QString FormatTimeText(double seconds) {
   // Beyond a billion years the whole seconds no longer fit the integer arithmetic below.
   constexpr double kLimit = 1e15;
   seconds = std::clamp(seconds, -kLimit, kLimit);
-  const double whole = std::trunc(seconds);
-  const long long w = static_cast<long long>(whole);
-  const long long minutes = w / 60;
-  const long long secs = w % 60;
-  long long millis = std::llround((seconds - whole) * 1000.0);
-  QString text;
-  // A negative time keeps its sign once, in front of the minutes.
   const bool negative = seconds < 0;
-  const long long m = negative ? -minutes : minutes;
-  const long long s = negative ? -secs : secs;
-  if (negative) millis = -millis;
-  text = QStringLiteral("%1:%2.%3")
-             .arg(m, 2, 10, QLatin1Char('0'))
-             .arg(s, 2, 10, QLatin1Char('0'))
-             .arg(millis, 3, 10, QLatin1Char('0'));
-  return negative ? QLatin1Char('-') + text : text;
+  const double magnitude = negative ? -seconds : seconds;
+  const double whole = std::trunc(magnitude);
+  const long long w = static_cast<long long>(whole);
+  long long minutes = w / 60;
+  const int secs = static_cast<int>(w % 60);
+  // Callers pass times already cut to milliseconds; the rounding only absorbs floating-point error.
+  const int millis = static_cast<int>(std::llround((magnitude - whole) * 1000.0));
+  // Written digit by digit: every time column of every table goes through here.
+  char buf[40];
+  int n = 0;
+  if (negative) buf[n++] = '-';
+  char digits[24];
+  int d = 0;
+  do {
+    digits[d++] = static_cast<char>('0' + minutes % 10);
+    minutes /= 10;
+  } while (minutes > 0);
+  if (d < 2) digits[d++] = '0';
+  while (d > 0) buf[n++] = digits[--d];
+  buf[n++] = ':';
+  buf[n++] = static_cast<char>('0' + secs / 10);
+  buf[n++] = static_cast<char>('0' + secs % 10);
+  buf[n++] = '.';
+  if (millis >= 1000) {  // 0.9995 and up rounds to a whole thousand, written as the pattern does
+    n += std::snprintf(buf + n, sizeof(buf) - n, "%d", millis);
+  } else {
+    buf[n++] = static_cast<char>('0' + millis / 100);
+    buf[n++] = static_cast<char>('0' + millis / 10 % 10);
+    buf[n++] = static_cast<char>('0' + millis % 10);
+  }
+  return QString::fromLatin1(buf, n);
 }
 
 double ParseTimeText(const QString& text) {
