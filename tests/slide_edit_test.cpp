@@ -31,13 +31,8 @@ class SlideEdit : public ::testing::Test {
 
   // Opens the data folder through the folder command, with these scenes ("pos|caption|image").
   void Open(const QStringList& scenes) {
-    test::WriteFile(data.filePath("content.xml"), test::ContentXml(scenes, {"0|0.5|0.5"}));
-    test::WriteFile(data.filePath("Video.flv"), "flv");
-    test::WriteFile(data.filePath("Video.avi"), "avi");
-    w.dialogs.folders.push_back(data.path());
-    OnFileOpen(ed());
+    w.OpenFolder(data.path(), scenes);
     ASSERT_EQ(ed().EditorState, State::Idle);
-    w.messages.Clear();
   }
   void OpenThree() { Open({"0|Intro|a.jpg", "10|Body|b.jpg", "20|End|c.jpg"}); }
 

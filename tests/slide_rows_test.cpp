@@ -27,13 +27,8 @@ class SlideRows : public ::testing::Test {
   Editor& ed() { return w.ed(); }
 
   void Open(const QStringList& scenes) {
-    test::WriteFile(data.filePath("content.xml"), test::ContentXml(scenes, {"0|0.5|0.5"}));
-    test::WriteFile(data.filePath("Video.flv"), "flv");
-    test::WriteFile(data.filePath("Video.avi"), "avi");
-    w.dialogs.folders.push_back(data.path());
-    OnFileOpen(ed());
+    w.OpenFolder(data.path(), scenes);
     ASSERT_EQ(ed().EditorState, State::Idle);
-    w.messages.Clear();
   }
   // Slides every ten seconds, named s0, s1, ...
   void OpenEvery10s(int n) {

@@ -111,8 +111,8 @@ void RecordSet::Delete() {
   if (!bulk_) Q_EMIT MoveComplete(current_);
 }
 
-void RecordSet::Sort(const QString& spec) {
-  QString name = spec.trimmed();
+void RecordSet::Sort(const QString& order) {
+  QString name = order.trimmed();
   bool descending = false;
   if (name.endsWith(QLatin1String(" DESC"), Qt::CaseInsensitive)) {
     descending = true;

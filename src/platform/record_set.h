@@ -72,7 +72,7 @@ class RecordSet : public QAbstractTableModel {
   void Delete();
 
   // Sorts by a text such as "記録No. DESC" or "記録No. ASC" (ASC when no direction is given).
-  void Sort(const QString& spec);
+  void Sort(const QString& order);
 
   // QAbstractTableModel
   int rowCount(const QModelIndex& parent = {}) const override;

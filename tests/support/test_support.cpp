@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QThread>
 
+#include "document/folder_commands.h"
+
 namespace kemo::test {
 
 namespace {
@@ -84,6 +86,15 @@ Window::Window() {
 Window::~Window() {
   // Tear down without the exit question or the player shutdown.
   window.reset();
+}
+
+void Window::OpenFolder(const QString& folder, const QStringList& scenes, const QStringList& points) {
+  WriteFile(folder + QStringLiteral("/content.xml"), ContentXml(scenes, points));
+  WriteFile(folder + QStringLiteral("/Video.flv"), "flv");
+  WriteFile(folder + QStringLiteral("/Video.avi"), "avi");
+  dialogs.folders.push_back(folder);
+  OnFileOpen(ed());
+  messages.Clear();
 }
 
 void Pump(int ms) {

@@ -47,6 +47,10 @@ struct Window {
   ScriptedPointer pointer;
   std::unique_ptr<FrmMain> window;
   Editor& ed() { return window->ed(); }
+  // Makes a complete data folder (content.xml with these scenes and points, Video.flv, Video.avi)
+  // at `folder` and opens it through フォルダ指定; the messages shown so far are cleared.
+  void OpenFolder(const QString& folder, const QStringList& scenes,
+                  const QStringList& points = {QStringLiteral("0|0.5|0.5")});
 };
 
 // Processes events for ms milliseconds (lets the scripted player's answers arrive).
