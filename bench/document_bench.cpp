@@ -46,29 +46,9 @@ Folder& TheFolder() {
   return folder;
 }
 
-// An editor with its record sets bound to real grids and labels, as the window has them.
-struct BoundEditor {
-  BoundEditor() {
-    ed = std::make_unique<Editor>();
-    ed->RS_SLD = &sld;
-    ed->RS_CUR = &cur;
-    ed->RS_SLDEDT = &sldEdt;
-    ed->ui.dgSlide = &dgSlide;
-    ed->ui.dgCursor = &dgCursor;
-    ed->ui.dgSlideEdit = &dgSlideEdit;
-    ed->ui.lbSldCnt = {&count0, &count1};
-    ed->svc.messages = &messages;
-    ed->svc.clock = &clock;
-    ed->ProgramFolder = TheFolder().program.path();
-    ed->DataFolder = TheFolder().data.path();
-    ReadSymbolFile(*ed);
-  }
-  RecordSet sld, cur, sldEdt;
-  DataGrid dgSlide, dgCursor, dgSlideEdit;
-  QLabel count0, count1;
-  ScriptedMessageBoxes messages;
-  SystemClock clock;
-  std::unique_ptr<Editor> ed;
+// An editor with its record sets bound to real grids and labels, on the generated folder.
+struct BoundEditor : test::BoundTables {
+  BoundEditor() { ed->DataFolder = TheFolder().data.path(); }
 };
 
 void BM_OpenContent(benchmark::State& state) {

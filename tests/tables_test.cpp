@@ -17,26 +17,7 @@ using namespace kemo;
 
 namespace {
 
-// An editor with its four record sets, grids and count labels, as the window binds them.
-struct Tables {
-  Tables() {
-    ed = std::make_unique<Editor>();
-    ed->RS_SLD = &sld;
-    ed->RS_CUR = &cur;
-    ed->RS_SLDEDT = &sldEdt;
-    ed->ui.dgSlide = &dgSlide;
-    ed->ui.dgCursor = &dgCursor;
-    ed->ui.dgSlideEdit = &dgSlideEdit;
-    ed->ui.lbSldCnt = {&count0, &count1};
-    ed->ProgramFolder = program.path();
-    ReadSymbolFile(*ed);
-  }
-  test::ProgramFolder program;
-  RecordSet sld, cur, sldEdt;
-  DataGrid dgSlide, dgCursor, dgSlideEdit;
-  QLabel count0, count1;
-  std::unique_ptr<Editor> ed;
-};
+using Tables = test::BoundTables;
 
 void StageScene(Editor& ed, int i, const QString& node) {
   ed.SldXml[i] = node;

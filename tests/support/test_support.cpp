@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include "document/folder_commands.h"
+#include "document/tables.h"
 
 namespace kemo::test {
 
@@ -95,6 +96,22 @@ void Window::OpenFolder(const QString& folder, const QStringList& scenes, const 
   dialogs.folders.push_back(folder);
   OnFileOpen(ed());
   messages.Clear();
+}
+
+BoundTables::BoundTables() : ed(std::make_unique<Editor>()) {
+  clock.now = QDateTime(QDate(2026, 12, 8), QTime(9, 30));
+  ed->RS_SLD = &sld;
+  ed->RS_CUR = &cur;
+  ed->RS_SLDEDT = &sldEdt;
+  ed->ui.dgSlide = &dgSlide;
+  ed->ui.dgCursor = &dgCursor;
+  ed->ui.dgSlideEdit = &dgSlideEdit;
+  ed->ui.lbSldCnt = {&count0, &count1};
+  ed->svc.messages = &messages;
+  ed->svc.clock = &clock;
+  ed->ProgramFolder = program.path();
+  ed->DataFolder = data.path();
+  ReadSymbolFile(*ed);
 }
 
 void Pump(int ms) {

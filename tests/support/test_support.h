@@ -2,13 +2,16 @@
 // Helpers shared by the tests: a program folder of its own for each test, data folders made on
 // the spot, and the main window with scripted services.
 #include <QDir>
+#include <QLabel>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
 
 #include "app/frm_main.h"
+#include "platform/data_grid.h"
 #include "platform/file_dialogs.h"
 #include "platform/message_box.h"
+#include "platform/record_set.h"
 #include "platform/scripted_player.h"
 #include "platform/services.h"
 
@@ -51,6 +54,20 @@ struct Window {
   // at `folder` and opens it through フォルダ指定; the messages shown so far are cleared.
   void OpenFolder(const QString& folder, const QStringList& scenes,
                   const QStringList& points = {QStringLiteral("0|0.5|0.5")});
+};
+
+// An editor without a window: its three document record sets bound to real grids and count
+// labels, scripted messages, a fixed clock, a program folder and an empty data folder of its own.
+struct BoundTables {
+  BoundTables();
+  ProgramFolder program;
+  QTemporaryDir data;
+  RecordSet sld, cur, sldEdt;
+  DataGrid dgSlide, dgCursor, dgSlideEdit;
+  QLabel count0, count1;
+  ScriptedMessageBoxes messages;
+  FixedClock clock;
+  std::unique_ptr<Editor> ed;
 };
 
 // Processes events for ms milliseconds (lets the scripted player's answers arrive).
