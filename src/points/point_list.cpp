@@ -140,8 +140,10 @@ void ShowPointMarkers(Editor& ed, int index) {
   Stage* stage = ed.ui.img;
   if (!stage || !ed.RS_CUR) return;
   const int rows = std::min(ed.RS_CUR->RecordCount(), MaxRecords);
+  // The shown mark once per call: this runs on every playback tick over all points.
+  const QString on = ed.SymOn();
   for (int i = 0; i < rows; ++i) {
-    const bool show = i == index || IsShownMark(ed, ed.Cur[i].mark);
+    const bool show = i == index || (!on.isEmpty() && ed.Cur[i].mark == on);
     const bool was = stage->Marker(MarkerArray::Point, i).visible;
     stage->SetMarkerVisible(MarkerArray::Point, i, show);
     // Raising only what newly appears (and the selected one) keeps a tick from touching every
