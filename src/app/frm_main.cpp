@@ -429,8 +429,7 @@ void FrmMain::OnMainWindowLoad() {
 
 void FrmMain::OnExitCommand() {
   ed_.ExitConfirmed = false;
-  if (!ed_.svc.messages) return;
-  if (ed_.svc.messages->Show(ExitQuestionText(ed_), MsgButtons::YesNo) != MsgResult::Yes) return;
+  if (Ask(ed_, ExitQuestionText(ed_), MsgButtons::YesNo) != MsgResult::Yes) return;
   ed_.ExitConfirmed = true;
   ed_.ui.frMain->setEnabled(false);
   close();
@@ -450,8 +449,7 @@ void FrmMain::closeEvent(QCloseEvent* e) {
 
 bool FrmMain::OnMainWindowUnload() {
   if (!ed_.ExitConfirmed) {
-    if (!ed_.svc.messages || ed_.svc.messages->Show(ExitQuestionText(ed_), MsgButtons::YesNo) != MsgResult::Yes)
-      return false;
+    if (Ask(ed_, ExitQuestionText(ed_), MsgButtons::YesNo) != MsgResult::Yes) return false;
     ed_.ExitConfirmed = true;
     ed_.ui.frMain->setEnabled(false);
   }

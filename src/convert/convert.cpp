@@ -30,10 +30,6 @@ QString BareName(QString name) {
   return name;
 }
 
-void Show(Editor& ed, const QString& text, MsgIcon icon) {
-  if (ed.svc.messages) ed.svc.messages->Show(text, MsgButtons::Ok, icon);
-}
-
 void SetWait(Editor& ed, bool wait) {
   if (ed.svc.pointer) ed.svc.pointer->SetWait(wait);
 }
@@ -144,9 +140,8 @@ int ConvertFlvToAvi(Editor& ed, const QString& folder, const QString& sourceName
   QFile::remove(workTarget);
   if (!QFile::copy(JoinPath(folder, BareName(sourceName)), workSource)) return ConvertResult::Failed;
 
-  if (ed.svc.messages &&
-      ed.svc.messages->Show(QStringLiteral("FLS⇒AVI変換を実行します。変換には時間がかかる場合があります。\r実行しますか？"),
-                            MsgButtons::YesNo) != MsgResult::Yes)
+  if (Ask(ed, QStringLiteral("FLS⇒AVI変換を実行します。変換には時間がかかる場合があります。\r実行しますか？"),
+          MsgButtons::YesNo) != MsgResult::Yes)
     return ConvertResult::Cancelled;
 
   SetWait(ed, true);
@@ -167,7 +162,7 @@ void OnConvertCommand(Editor& ed) {
   if (converting) return;
   const QString source = JoinPath(ed.DataFolder, QStringLiteral("Video.flv"));
   if (!QFileInfo(source).isFile()) {
-    Show(ed,
+    Tell(ed,
          ShowPath(source) + QStringLiteral("が見つかりません。\rKemo.Recorderのデータフォルダを指定してください。"),
          MsgIcon::Critical);
     return;
@@ -178,7 +173,7 @@ void OnConvertCommand(Editor& ed) {
       ConvertFlvToAvi(ed, ed.DataFolder, QStringLiteral("\\Video.flv"), workFolder, QStringLiteral("\\Video.avi"));
   converting = false;
   if (result == ConvertResult::Cancelled) {
-    Show(ed, QStringLiteral("変換処理をキャンセルしました。"), MsgIcon::Critical);
+    Tell(ed, QStringLiteral("変換処理をキャンセルしました。"), MsgIcon::Critical);
     return;
   }
   const QString workTarget = JoinPath(workFolder, QStringLiteral("Video.avi"));
@@ -186,14 +181,14 @@ void OnConvertCommand(Editor& ed) {
   const bool installed = result == ConvertResult::Done && InstallFile(workTarget, target);
   QFile::remove(workTarget);
   if (!installed) {
-    Show(ed, QStringLiteral("変換処理中にエラーが発生しました。"), MsgIcon::Critical);
+    Tell(ed, QStringLiteral("変換処理中にエラーが発生しました。"), MsgIcon::Critical);
     return;
   }
   // Idle before the video loads: the player reports its loading while the message box is up, and a
   // refresh in the no-video state would unload the video again.
   ed.EditorState = State::Idle;
   if (ed.svc.player) ed.svc.player->SetURL(target);
-  Show(ed, QStringLiteral("FLV⇒AVI変換が完了しました。"), MsgIcon::None);
+  Tell(ed, QStringLiteral("FLV⇒AVI変換が完了しました。"), MsgIcon::None);
   RefreshModeDisplay(ed);
 }
 

@@ -134,12 +134,8 @@ bool ParserAvailable() {
   return true;
 }
 
-void Show(Editor& ed, const QString& text) {
-  if (ed.svc.messages != nullptr) ed.svc.messages->Show(text, MsgButtons::Ok, MsgIcon::None);
-}
-
 void ShowError(Editor& ed, int number, const QString& description) {
-  Show(ed, kReadErrorText + QString::number(number) + QLatin1Char(':') + description);
+  Tell(ed, kReadErrorText + QString::number(number) + QLatin1Char(':') + description);
 }
 
 // Reads a whole file; on failure gives the platform's reason with the file's shown path.
@@ -214,7 +210,7 @@ bool StageNodes(Editor& ed, xmlDocPtr doc, xmlXPathContextPtr xpath, const char*
   const xmlNodeSetPtr nodes = found->nodesetval;
   const int n = nodes != nullptr ? nodes->nodeNr : 0;
   if (n > MaxRecords) {
-    Show(ed, QString::number(n) + tooManyA + QString::number(MaxRecords + 1) + tooManyB);
+    Tell(ed, QString::number(n) + tooManyA + QString::number(MaxRecords + 1) + tooManyB);
   }
   count = static_cast<int16_t>(std::min(n, MaxRecords));
   xmlBufferPtr buffer = xmlBufferCreate();
@@ -396,7 +392,7 @@ void InitXmlLibrary() {
 
 bool LoadContentXml(Editor& ed) {
   if (!ParserAvailable()) {
-    Show(ed, QStringLiteral("XMLファイル読み込みエラー"));
+    Tell(ed, QStringLiteral("XMLファイル読み込みエラー"));
     return false;
   }
   const QString path = ed.ContentPath();
@@ -404,12 +400,12 @@ bool LoadContentXml(Editor& ed) {
   int code = 0;
   QString reason;
   if (ed.DataFolder.isEmpty()) {
-    Show(ed, ShowPath(path) + QStringLiteral(": No such file or directory"));
+    Tell(ed, ShowPath(path) + QStringLiteral(": No such file or directory"));
     return true;
   }
   if (!ReadWholeFile(path, &bytes, &code, &reason)) {
     // A file that cannot be read is the parser's failure to load it: the reason, nothing changed.
-    Show(ed, reason);
+    Tell(ed, reason);
     return true;
   }
   return LoadContentXmlData(ed, bytes, ShowPath(path));
@@ -418,11 +414,11 @@ bool LoadContentXml(Editor& ed) {
 bool LoadContentXmlData(Editor& ed, const QByteArray& bytes, const QString& shownName) {
   Parsed parsed = ParseBytes(bytes, shownName);
   if (parsed.noParser) {
-    Show(ed, QStringLiteral("XMLファイル読み込みエラー"));
+    Tell(ed, QStringLiteral("XMLファイル読み込みエラー"));
     return false;
   }
   if (!parsed.doc) {
-    Show(ed, parsed.reason);
+    Tell(ed, parsed.reason);
     return true;
   }
   xmlXPathContextPtr xpath = xmlXPathNewContext(parsed.doc.get());
@@ -553,7 +549,7 @@ bool SaveContentXml(Editor& ed) {
   const QDateTime now = ed.svc.clock != nullptr ? ed.svc.clock->Now() : QDateTime::currentDateTime();
   const QString backupPath = BackupPathFor(ed, now);
   if (!ParserAvailable()) {
-    Show(ed, QStringLiteral("XMLファイル書き込みエラー"));
+    Tell(ed, QStringLiteral("XMLファイル書き込みエラー"));
     return false;
   }
   if (ed.DataFolder.isEmpty()) {
@@ -576,16 +572,16 @@ bool SaveContentXml(Editor& ed) {
 
   QByteArray templateBytes;
   if (!ReadWholeFile(ed.TemplatePath(), &templateBytes, &code, &reason)) {
-    Show(ed, reason);
+    Tell(ed, reason);
     return false;
   }
   Parsed parsed = ParseBytes(templateBytes, ShowPath(ed.TemplatePath()));
   if (parsed.noParser) {
-    Show(ed, QStringLiteral("XMLファイル書き込みエラー"));
+    Tell(ed, QStringLiteral("XMLファイル書き込みエラー"));
     return false;
   }
   if (!parsed.doc) {
-    Show(ed, parsed.reason);
+    Tell(ed, parsed.reason);
     return false;
   }
   xmlDocPtr doc = parsed.doc.get();
@@ -636,7 +632,7 @@ bool SaveContentXml(Editor& ed) {
     ShowError(ed, code, reason);
     return false;
   }
-  Show(ed, QStringLiteral("保存しました。") + QLatin1Char('\r') + ShowPath(ed.DataFolder));
+  Tell(ed, QStringLiteral("保存しました。") + QLatin1Char('\r') + ShowPath(ed.DataFolder));
   return true;
 }
 

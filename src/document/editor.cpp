@@ -12,4 +12,16 @@ QString Editor::ContentPath() const { return JoinPath(DataFolder, QStringLiteral
 
 void SetContentChanged(Editor& ed, bool changed) { ed.ContentChanged = changed; }
 
+MsgResult Ask(Editor& ed, const QString& text, MsgButtons buttons, MsgIcon icon) {
+  if (!ed.svc.messages) {
+    if (buttons == MsgButtons::Ok) return MsgResult::Ok;
+    return buttons == MsgButtons::YesNoCancel ? MsgResult::Cancel : MsgResult::No;
+  }
+  return ed.svc.messages->Show(text, buttons, icon);
+}
+
+void Tell(Editor& ed, const QString& text, MsgIcon icon) {
+  if (ed.svc.messages) ed.svc.messages->Show(text, MsgButtons::Ok, icon);
+}
+
 }  // namespace kemo

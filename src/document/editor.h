@@ -15,6 +15,7 @@
 
 #include "document/document_state.h"
 #include "document/records.h"
+#include "platform/message_box.h"
 #include "playback/playback_state.h"
 #include "points/points_state.h"
 #include "slides/slides_state.h"
@@ -227,5 +228,11 @@ struct Editor {
 // The one place that marks the registered tables as differing from content.xml (true) or as saved
 // or freshly loaded (false).
 void SetContentChanged(Editor& ed, bool changed);
+
+// A question through the message seam. Without one nothing is decided on the user's behalf: the
+// answer is the careful one (Cancel, or No).
+MsgResult Ask(Editor& ed, const QString& text, MsgButtons buttons, MsgIcon icon = MsgIcon::None);
+// A report with an OK button; nothing without a message seam.
+void Tell(Editor& ed, const QString& text, MsgIcon icon = MsgIcon::None);
 
 }  // namespace kemo

@@ -30,16 +30,6 @@ const QString kVideoAvi = QStringLiteral("Video.avi");
 const QString kConvertHint = QStringLiteral("ファイルメニューより、FSL⇒AVI変換を実行してください。");
 const QString kSaveFolderTitle = QStringLiteral("保存するフォルダを指定してください");
 
-MsgResult Ask(Editor& ed, const QString& text, MsgButtons buttons) {
-  // Without a message seam nothing may be changed on the user's behalf.
-  if (!ed.svc.messages) return buttons == MsgButtons::YesNoCancel ? MsgResult::Cancel : MsgResult::No;
-  return ed.svc.messages->Show(text, buttons, MsgIcon::None);
-}
-
-void Tell(Editor& ed, const QString& text, MsgIcon icon = MsgIcon::None) {
-  if (ed.svc.messages) ed.svc.messages->Show(text, MsgButtons::Ok, icon);
-}
-
 bool IsFile(const QString& path) { return QFileInfo(path).isFile(); }
 
 // The start folder of both folder pickers.

@@ -44,11 +44,6 @@ void WritePointRow(RecordSet& rs, const QString& idColumn, const PointRecord& p)
   rs.SetField(kMarkColumn, p.mark);
 }
 
-MsgResult Ask(Editor& ed, const QString& text, MsgButtons buttons, MsgIcon icon) {
-  if (!ed.svc.messages) return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::No;
-  return ed.svc.messages->Show(text, buttons, icon);
-}
-
 void ClearPoint(PointRecord& p) { p = PointRecord{}; }
 
 bool IsRecordingState(const Editor& ed) {

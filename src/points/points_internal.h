@@ -27,7 +27,6 @@ int CurrentId(const RecordSet* rs, const QString& idColumn);
 // Writes every column of the current row from a record.
 void WritePointRow(RecordSet& rs, const QString& idColumn, const PointRecord& p);
 // A message box through the editor's seam; the fallback answer when there is none.
-MsgResult Ask(Editor& ed, const QString& text, MsgButtons buttons, MsgIcon icon);
 // Clears a point slot (id 0, time 0, texts empty).
 void ClearPoint(PointRecord& p);
 bool IsRecordingState(const Editor& ed);

@@ -53,11 +53,6 @@ bool Editing(const Editor& ed) {
   return ed.EditorState == State::EditPaused || ed.EditorState == State::EditPlaying;
 }
 
-MsgResult Ask(Editor& ed, const QString& text, MsgButtons buttons) {
-  if (!ed.svc.messages) return buttons == MsgButtons::YesNoCancel ? MsgResult::Cancel : MsgResult::No;
-  return ed.svc.messages->Show(text, buttons, MsgIcon::None);
-}
-
 // Locks and alignments live in the record set and go with each rebuild; they are laid on again
 // after every reset so that "ID" and "時間" can never be typed over.
 void ApplyWorkingColumns(Editor& ed) {

@@ -59,8 +59,7 @@ void TakeListedImage(Editor& ed, const QString& name) {
     SetCellImage(ed, name);
     return;
   }
-  if (ed.svc.messages)
-    ed.svc.messages->Show(ShowPath(path) + QStringLiteral("は存在しません。"), MsgButtons::Ok, MsgIcon::None);
+  Tell(ed, ShowPath(path) + QStringLiteral("は存在しません。"));
 }
 
 void CloseCombo(Editor& ed) {
@@ -173,9 +172,8 @@ QString CopyImageFromElsewhere(Editor& ed) {
   if (!folder.isEmpty()) ed.slides.LastImageFolder = folder;
 
   const QString target = JoinPath(ed.slides.File1Folder, name);
-  if (QFileInfo(target).isFile() && ed.svc.messages &&
-      ed.svc.messages->Show(QStringLiteral("同名のファイルが存在します。上書きしてもよろしいですか？"), MsgButtons::YesNo,
-                            MsgIcon::None) != MsgResult::Yes)
+  if (QFileInfo(target).isFile() &&
+      Ask(ed, QStringLiteral("同名のファイルが存在します。上書きしてもよろしいですか？"), MsgButtons::YesNo) != MsgResult::Yes)
     return {};
 
   // A picture chosen from the data folder itself can't be copied onto itself; the platform
@@ -186,7 +184,7 @@ QString CopyImageFromElsewhere(Editor& ed) {
   else
     error = CopyOneFile(path, target, true);
   if (!error.ok()) {
-    if (ed.svc.messages) ed.svc.messages->Show(CopyErrorText(error), MsgButtons::Ok, MsgIcon::None);
+    Tell(ed, CopyErrorText(error));
     return {};
   }
   return name;

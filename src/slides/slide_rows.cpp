@@ -16,11 +16,6 @@ namespace kemo {
 
 namespace {
 
-MsgResult Show(Editor& ed, const QString& text, MsgButtons buttons, MsgIcon icon) {
-  if (!ed.svc.messages) return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::No;
-  return ed.svc.messages->Show(text, buttons, icon);
-}
-
 void WriteRow(RecordSet& rs, const SlideRecord& r) {
   rs.SetField(SlideColumn::Id, r.id);
   rs.SetField(SlideColumn::Time, r.timeText);
@@ -98,14 +93,14 @@ QString SlideCountText(int count) { return QString::number(count) + QStringLiter
 void DeleteSlideRow(Editor& ed, SlideTarget t) {
   if (!t.rs) return;
   if (t.rs->RecordCount() < 2) {
-    Show(ed, QStringLiteral("削除できません。１件以上のデータが必要です。"), MsgButtons::Ok, MsgIcon::Critical);
+    Ask(ed, QStringLiteral("削除できません。１件以上のデータが必要です。"), MsgButtons::Ok, MsgIcon::Critical);
     return;
   }
   const GridView view = CaptureView(t);
   const int k = CurrentSlot(t);
   if (k < 0) return;
   const QString id = t.rs->Field(SlideColumn::Id).toString();
-  if (Show(ed, QStringLiteral("ID ") + id + QStringLiteral(" を削除します。よろしいですか？"), MsgButtons::YesNo,
+  if (Ask(ed, QStringLiteral("ID ") + id + QStringLiteral(" を削除します。よろしいですか？"), MsgButtons::YesNo,
            MsgIcon::None) != MsgResult::Yes)
     return;
 
@@ -135,12 +130,12 @@ void InsertSlideRow(Editor& ed, SlideTarget t) {
   const QString shown = Caption(ed.ui.dispTime);
   const float time = static_cast<float>(ParseTimeText(shown));
   if (t.rs->RecordCount() == 0) {
-    Show(ed, QStringLiteral("新規行を登録しなきゃ！"), MsgButtons::Ok, MsgIcon::Critical);
+    Ask(ed, QStringLiteral("新規行を登録しなきゃ！"), MsgButtons::Ok, MsgIcon::Critical);
     return;
   }
   // The arrays hold MaxRecords slides; a 3601st would be cut off by the next load or save.
   if (t.rs->RecordCount() >= MaxRecords || t.count >= MaxRecords) {
-    Show(ed, QStringLiteral("3600枚を超えるスライドは登録できません。"), MsgButtons::Ok, MsgIcon::Critical);
+    Ask(ed, QStringLiteral("3600枚を超えるスライドは登録できません。"), MsgButtons::Ok, MsgIcon::Critical);
     return;
   }
   const GridView view = CaptureView(t);
@@ -153,7 +148,7 @@ void InsertSlideRow(Editor& ed, SlideTarget t) {
       break;
     }
   }
-  if (Show(ed, shown + QStringLiteral(" にスライドを追加します。よろしいですか？"), MsgButtons::YesNo, MsgIcon::None) !=
+  if (Ask(ed, shown + QStringLiteral(" にスライドを追加します。よろしいですか？"), MsgButtons::YesNo, MsgIcon::None) !=
       MsgResult::Yes)
     return;
 
