@@ -525,7 +525,8 @@ TEST(FolderCommands, ReloadAsksAndReadsTheFileAgain) {
   Click(ed.ui.mnuFileReset);
   ASSERT_EQ(f.w.messages.shown.size(), 1u);
   EXPECT_EQ(f.w.messages.shown[0].text,
-            QStringLiteral("登録していないマウスポイント記録やスライド編集はすべて削除されます。\rよろしいですか？"));
+            QStringLiteral("未登録のマウスポイント記録データがあります。\r"
+                           "登録していないマウスポイント記録やスライド編集はすべて削除されます。\rよろしいですか？"));
   EXPECT_EQ(f.w.messages.shown[0].buttons, MsgButtons::YesNo);
   EXPECT_EQ(ed.Sld[0].caption, QStringLiteral("登録済みの変更"));
   EXPECT_EQ(ed.recCurCnt, 2);

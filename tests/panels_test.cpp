@@ -1,5 +1,7 @@
 // The recording panel's collapse, close and drag, and the grid overlay.
 #include <QLabel>
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -50,7 +52,7 @@ TEST(Panels, DropLandsAtThePointerMinusTheGrabWhateverControlIsUnder) {
   test::Window w;
   Controls& ui = w.ed().ui;
   const QSizeF size = TwipsRectOf(ui.fDialog[0]).size();
-  OnPanelDragStart(w.ed(), 0, 300, 90);
+  OnPanelDragStart(w.ed(), 0, 3000, 90);
 
   // Onto frMain directly at a point.
   const QPoint onButton(TwipsToPixels(200), TwipsToPixels(100));
@@ -66,7 +68,7 @@ TEST(Panels, DropLandsAtThePointerMinusTheGrabWhateverControlIsUnder) {
   EXPECT_NEAR(viaButton.left(), direct.left(), 15.0);
   EXPECT_NEAR(viaButton.top(), direct.top(), 15.0);
   EXPECT_EQ(viaButton.size(), size);
-  EXPECT_NEAR(direct.left(), PixelsToTwips(inFrame.x()) - 300, 1.0);
+  EXPECT_NEAR(direct.left(), PixelsToTwips(inFrame.x()) - 3000, 1.0);
   EXPECT_NEAR(direct.top(), PixelsToTwips(inFrame.y()) - 90, 1.0);
 
   // The button itself did not move.
@@ -84,4 +86,42 @@ TEST(Panels, GridToggleShowsAndHidesAllLinesAndRestoresTheCaption) {
   ui.cbGrid->click();
   EXPECT_EQ(ui.cbGrid->text(), QStringLiteral("グリッドを表示"));
   EXPECT_FALSE(ui.img->GridVisible());
+}
+
+TEST(Panels, ADropOutsideTheWindowKeepsThePanelInsideTheFrame) {
+  test::Window w;
+  Controls& ui = w.ed().ui;
+  ui.frMain->setEnabled(true);
+  w.window->show();
+  ui.fDialog[0]->show();
+  QWidget* strip = ui.lbFrDrag0;
+  const QSizeF size = TwipsRectOf(ui.fDialog[0]).size();
+  const QRectF frame(QPointF(0, 0), TwipsRectOf(ui.frMain).size());
+  // Dragged by its title strip and let go far outside the window, past each edge, and where the
+  // panel would hang mostly out of the frame at the bottom right.
+  const QPoint frameOrigin = ui.frMain->mapToGlobal(QPoint(0, 0));
+  const QSize px = ui.frMain->size();
+  for (const QPoint& drop : {QPoint(-2000, -1500), QPoint(px.width() + 3000, 40), QPoint(30, px.height() + 900),
+                             QPoint(px.width() - 20, px.height() - 10)}) {
+    SCOPED_TRACE(drop.x());
+    const QPointF grab(40, 6);
+    QMouseEvent press(QEvent::MouseButtonPress, grab, strip->mapToGlobal(grab), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(strip, &press);
+    const QPointF global = frameOrigin + drop;
+    const QPointF local = strip->mapFromGlobal(global);
+    QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(strip, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(strip, &release);
+    const QRectF placed = TwipsRectOf(ui.fDialog[0]);
+    EXPECT_EQ(placed.size(), size);
+    EXPECT_TRUE(frame.contains(placed)) << placed.left() << "," << placed.top();
+    EXPECT_FALSE(ui.fDialog[0]->isHidden());
+  }
+  // A drop inside still lands where it was let go.
+  OnPanelDragStart(w.ed(), 0, 0, 0);
+  MovePanelOnDrop(w.ed(), 0, 500, 700, 1000, 2000);
+  EXPECT_DOUBLE_EQ(TwipsRectOf(ui.fDialog[0]).left(), 1500);
+  EXPECT_DOUBLE_EQ(TwipsRectOf(ui.fDialog[0]).top(), 2700);
 }

@@ -56,6 +56,7 @@ TEST(Shell, ExitQuestionListsPendingWorkInOrder) {
   ed.SldCnt = 1;
   ed.SldEdtCnt = 1;
   ed.SldEdt[0].caption = QStringLiteral("変更したタイトル");
+  ed.ui.fDialog[1]->show();  // the slide edits wait in the open panel
   EXPECT_EQ(ExitQuestionText(ed),
             QStringLiteral("/data/lecture/content.xmlは変更されています。\r"
                            "未登録のマウスポイント記録データがあります。\r"

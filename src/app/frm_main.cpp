@@ -88,9 +88,7 @@ QAction* MakeAction(QMenu* menu, const QString& name, const QString& text, const
 QString ExitQuestionText(const Editor& ed) {
   QString w;
   if (ed.ContentChanged) w += ShowPath(ed.ContentPath()) + QStringLiteral("は変更されています。\r");
-  if (ed.recCurCnt > 0) w += QStringLiteral("未登録のマウスポイント記録データがあります。\r");
-  if (!IsSlideEditUnchanged(ed)) w += QStringLiteral("未登録のスライド編集データがあります。\r");
-  return w + QStringLiteral("終了してもよろしいですか？");
+  return w + UnregisteredWorkText(ed) + QStringLiteral("終了してもよろしいですか？");
 }
 
 FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget* parent)

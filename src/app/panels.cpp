@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
+
 #include "document/editor.h"
 #include "platform/stage.h"
 #include "platform/twips.h"
@@ -99,6 +101,13 @@ void MovePanelOnDrop(Editor& ed, int panelIndex, double x, double y, double left
   if (!panel) return;
   QRectF r = TwipsRectOf(panel);
   r.moveTo(left + x - ed.PanelGrabX, top + y - ed.PanelGrabY);
+  // The panel stays wholly inside frMain wherever it is dropped: outside the window it could never
+  // be grabbed again, and with it the recorded run it holds could not be registered.
+  if (ed.ui.frMain) {
+    const QSizeF frame = TwipsRectOf(ed.ui.frMain).size();
+    r.moveLeft(std::clamp(r.left(), 0.0, std::max(0.0, frame.width() - r.width())));
+    r.moveTop(std::clamp(r.top(), 0.0, std::max(0.0, frame.height() - r.height())));
+  }
   PlaceTwips(panel, r);
 }
 

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "document/editor.h"
+#include "document/folder_commands.h"
 #include "document/state_machine.h"
 #include "platform/media_player.h"
 #include "platform/message_box.h"
@@ -160,6 +161,13 @@ int ConvertFlvToAvi(Editor& ed, const QString& folder, const QString& sourceName
 
 void OnConvertCommand(Editor& ed) {
   if (converting) return;
+  // The conversion empties its work folder of Video.flv and Video.avi: with a program folder as the
+  // data folder it would delete the very videos it converts. New content, which lives in the
+  // program's working folder for new content until it is saved, is converted there.
+  if (IsProgramFolder(ed, ed.DataFolder) && ed.DataFolder != ed.NewWorkFolder()) {
+    Tell(ed, ShowPath(ed.DataFolder) + QStringLiteral("はプログラムのフォルダのため、変換できません。"), MsgIcon::Critical);
+    return;
+  }
   const QString source = JoinPath(ed.DataFolder, QStringLiteral("Video.flv"));
   if (!QFileInfo(source).isFile()) {
     Tell(ed,

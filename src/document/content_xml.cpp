@@ -22,7 +22,11 @@
 #include <cstdint>
 #include <cstring>
 #include <cmath>
+#include <cstdio>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <string>
 
 #include "document/editor.h"
@@ -195,6 +199,74 @@ bool WriteWholeFile(const QString& path, const QByteArray& bytes, int* code, QSt
     return false;
   }
   return true;
+}
+
+enum class NewFile { Written, Taken, Failed };
+
+// Writes a file that must not exist yet: the bytes go to a temporary file beside it, which is then
+// given the name only if nobody has taken it meanwhile (a rename that does not replace). So the
+// file is either absent or whole, and never replaces another.
+NewFile WriteNewFile(const QString& path, const QByteArray& bytes, int* code, QString* reason) {
+  const QFileInfo target(path);
+  const QByteArray name = QFile::encodeName(path);
+  const auto fail = [&](int err) {
+    *code = err;
+    *reason = ShowPath(path) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(err));
+    return NewFile::Failed;
+  };
+  QByteArray temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                             QStringLiteral(".kemo-%1-%2").arg(::getpid()).arg(attempt));
+    fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return fail(errno);
+  }
+  if (fd < 0) return fail(EEXIST);
+  const char* data = bytes.constData();
+  qint64 left = bytes.size();
+  int err = 0;
+  while (left > 0 && err == 0) {
+    const ssize_t w = ::write(fd, data, static_cast<size_t>(left));
+    if (w < 0) {
+      if (errno != EINTR) err = errno;
+      continue;
+    }
+    data += w;
+    left -= w;
+  }
+  if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL) err = errno;
+  if (::close(fd) != 0 && err == 0) err = errno;
+  if (err != 0) {
+    ::unlink(temp.constData());
+    return fail(err);
+  }
+  int moved = ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE);
+  if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
+    // A file system without the non-replacing rename: a hard link refuses a taken name as well.
+    moved = ::link(temp.constData(), name.constData());
+  }
+  err = moved != 0 ? errno : 0;
+  ::unlink(temp.constData());
+  if (err == EEXIST) return NewFile::Taken;
+  if (err != 0) return fail(err);
+  return NewFile::Written;
+}
+
+// Keeps the old bytes under the first free backup name from `wanted` on.
+bool WriteBackup(const QString& wanted, const QByteArray& bytes, int* code, QString* reason) {
+  for (int tries = 0; tries < 100; ++tries) {
+    const QString path = FreeBackupPath(wanted);
+    if (path.isEmpty()) break;
+    switch (WriteNewFile(path, bytes, code, reason)) {
+      case NewFile::Written: return true;
+      case NewFile::Failed: return false;
+      case NewFile::Taken: break;  // taken since it was found free: look again
+    }
+  }
+  *code = EEXIST;
+  *reason = ShowPath(wanted) + QStringLiteral(": no free backup name");
+  return false;
 }
 
 // Stages the outer XML of each node the expression selects; false (with the message shown) when
@@ -373,6 +445,36 @@ bool IsSpace(QChar c) {
   return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
 }
 
+// The loader on a document in memory.
+LoadResult LoadContentBytes(Editor& ed, const QByteArray& bytes, const QString& shownName) {
+  Parsed parsed = ParseBytes(bytes, shownName);
+  if (parsed.noParser) {
+    Tell(ed, QStringLiteral("XMLファイル読み込みエラー"));
+    return LoadResult::Stopped;
+  }
+  if (!parsed.doc) {
+    Tell(ed, parsed.reason);
+    return LoadResult::NotRead;
+  }
+  xmlXPathContextPtr xpath = xmlXPathNewContext(parsed.doc.get());
+  if (xpath == nullptr) {
+    ShowError(ed, XML_ERR_NO_MEMORY, QStringLiteral("XPath context"));
+    return LoadResult::Stopped;
+  }
+  ParseErrors errors;  // XPath errors would otherwise go to stderr
+  ErrorScope scope(&errors);
+  bool ok = StageNodes(ed, parsed.doc.get(), xpath, "//content/slide/scene", ed.SldXml, ed.SldCnt,
+                       QStringLiteral("枚のスライドが登録されています。"),
+                       QStringLiteral("枚目以降のスライドは読み込むことができません。"));
+  if (ok) {
+    ok = StageNodes(ed, parsed.doc.get(), xpath, "//content/cursor/p", ed.CurXml, ed.CurCnt,
+                    QStringLiteral("個のマウスポイントが登録されています。"),
+                    QStringLiteral("個目以降のマウスポイントは読み込むことができません。"));
+  }
+  xmlXPathFreeContext(xpath);
+  return ok ? LoadResult::Loaded : LoadResult::Stopped;
+}
+
 }  // namespace
 
 void InitXmlLibrary() {
@@ -390,10 +492,10 @@ void InitXmlLibrary() {
   });
 }
 
-bool LoadContentXml(Editor& ed) {
+LoadResult ReadContentXml(Editor& ed) {
   if (!ParserAvailable()) {
     Tell(ed, QStringLiteral("XMLファイル読み込みエラー"));
-    return false;
+    return LoadResult::Stopped;
   }
   const QString path = ed.ContentPath();
   QByteArray bytes;
@@ -401,43 +503,20 @@ bool LoadContentXml(Editor& ed) {
   QString reason;
   if (ed.DataFolder.isEmpty()) {
     Tell(ed, ShowPath(path) + QStringLiteral(": No such file or directory"));
-    return true;
+    return LoadResult::NotRead;
   }
   if (!ReadWholeFile(path, &bytes, &code, &reason)) {
     // A file that cannot be read is the parser's failure to load it: the reason, nothing changed.
     Tell(ed, reason);
-    return true;
+    return LoadResult::NotRead;
   }
-  return LoadContentXmlData(ed, bytes, ShowPath(path));
+  return LoadContentBytes(ed, bytes, ShowPath(path));
 }
 
+bool LoadContentXml(Editor& ed) { return ReadContentXml(ed) != LoadResult::Stopped; }
+
 bool LoadContentXmlData(Editor& ed, const QByteArray& bytes, const QString& shownName) {
-  Parsed parsed = ParseBytes(bytes, shownName);
-  if (parsed.noParser) {
-    Tell(ed, QStringLiteral("XMLファイル読み込みエラー"));
-    return false;
-  }
-  if (!parsed.doc) {
-    Tell(ed, parsed.reason);
-    return true;
-  }
-  xmlXPathContextPtr xpath = xmlXPathNewContext(parsed.doc.get());
-  if (xpath == nullptr) {
-    ShowError(ed, XML_ERR_NO_MEMORY, QStringLiteral("XPath context"));
-    return false;
-  }
-  ParseErrors errors;  // XPath errors would otherwise go to stderr
-  ErrorScope scope(&errors);
-  bool ok = StageNodes(ed, parsed.doc.get(), xpath, "//content/slide/scene", ed.SldXml, ed.SldCnt,
-                       QStringLiteral("枚のスライドが登録されています。"),
-                       QStringLiteral("枚目以降のスライドは読み込むことができません。"));
-  if (ok) {
-    ok = StageNodes(ed, parsed.doc.get(), xpath, "//content/cursor/p", ed.CurXml, ed.CurCnt,
-                    QStringLiteral("個のマウスポイントが登録されています。"),
-                    QStringLiteral("個目以降のマウスポイントは読み込むことができません。"));
-  }
-  xmlXPathFreeContext(xpath);
-  return ok;
+  return LoadContentBytes(ed, bytes, shownName) != LoadResult::Stopped;
 }
 
 namespace {
@@ -524,6 +603,21 @@ QString BackupPathFor(const Editor& ed, const QDateTime& now) {
                                      QStringLiteral(".xml"));
 }
 
+QString FreeBackupPath(const QString& wanted) {
+  const auto taken = [](const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;  // a dangling link takes its name too
+  };
+  if (!taken(wanted)) return wanted;
+  QString stem = wanted;
+  if (stem.endsWith(QStringLiteral(".xml"))) stem.chop(4);
+  for (int n = 2; n <= 9999; ++n) {
+    const QString path = stem + QLatin1Char('-') + QString::number(n) + QStringLiteral(".xml");
+    if (!taken(path)) return path;
+  }
+  return {};
+}
+
 QString FormatXmlNumber(double value) {
   if (!std::isfinite(value) || value == 0.0) return QStringLiteral("0");
   char buf[512];
@@ -564,7 +658,7 @@ bool SaveContentXml(Editor& ed) {
   // whole; without it the old document would be lost, so the save stops here.
   if (QFileInfo::exists(contentPath)) {
     QByteArray old;
-    if (!ReadWholeFile(contentPath, &old, &code, &reason) || !WriteWholeFile(backupPath, old, &code, &reason)) {
+    if (!ReadWholeFile(contentPath, &old, &code, &reason) || !WriteBackup(backupPath, old, &code, &reason)) {
       ShowError(ed, code, reason);
       return false;
     }

@@ -11,9 +11,16 @@ namespace kemo {
 
 struct Editor;
 
-// Reads DataFolder/content.xml into SldXml/CurXml and the counts. False only when the caller must
-// stop (no parser, an error while reading); a parse error or a missing file shows the parser's
-// reason, leaves the staging as it was and returns true.
+// How a reading of content.xml ended. Loaded: the staging holds the file. NotRead: a parse error, a
+// missing or unreadable file; the reason was shown and the staging is as it was. Stopped: no parser
+// or an error while reading (shown); what was staged up to the error stays.
+enum class LoadResult { Loaded, NotRead, Stopped };
+
+// Reads DataFolder/content.xml into SldXml/CurXml and the counts.
+LoadResult ReadContentXml(Editor& ed);
+
+// ReadContentXml as a Boolean: false only when the caller must stop (Stopped); a file that was not
+// read (its reason shown, the staging as it was) gives true.
 bool LoadContentXml(Editor& ed);
 
 // The loader on a document already in memory; `shownName` names it in the parser's reason text.
@@ -34,6 +41,11 @@ bool SaveContentXml(Editor& ed);
 
 // The backup file's path for a save that begins at `now`.
 QString BackupPathFor(const Editor& ed, const QDateTime& now);
+
+// `wanted` when no file or folder has that name, else the first free name beside it with a counter
+// before ".xml" ("...-0930-2.xml", "...-0930-3.xml", ...): a backup never replaces an earlier one.
+// "" when none of the counters up to 9999 is free.
+QString FreeBackupPath(const QString& wanted);
 
 // A time as content.xml holds it: the shortest plain decimal (no exponent) with at most 15
 // significant digits that reads back as the value ("12.5", "3", "0").

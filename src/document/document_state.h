@@ -7,6 +7,9 @@ namespace kemo {
 struct DocumentState {
   // Start folder of the FLV file dialog; "" until its first use.
   QString LastFlvFolder;
+  // The data folder whose content.xml could not be read by the last open or reload ("" when it
+  // was read): the tables are not that file, so saving over it asks first.
+  QString UnreadContentFolder;
 };
 
 }  // namespace kemo

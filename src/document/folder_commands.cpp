@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 
@@ -19,6 +20,7 @@
 #include "platform/record_set.h"
 #include "playback/stage_view.h"
 #include "points/points.h"
+#include "slides/slide_edit.h"
 
 namespace kemo {
 
@@ -41,36 +43,67 @@ MsgResult AskSaveChanges(Editor& ed) {
              MsgButtons::YesNoCancel);
 }
 
-// Writes content.xml and keeps ContentChanged true to its meaning: only a save that went through
-// makes the tables equal to the file; after a failed one they still differ from what is on disk
-// (or there is no file at all), so the changes must not be reported as saved.
-bool SaveAndMark(Editor& ed) {
-  const bool saved = SaveContentXml(ed);
-  if (saved)
-    SetContentChanged(ed, false);
-  else if (!IsFile(ed.ContentPath()))
-    SetContentChanged(ed, true);
-  return saved;
+// True when content.xml may be written: always, but over a file that could not be read (the
+// tables are not that file) only when the user says so.
+bool MayReplaceContent(Editor& ed) {
+  const QString unread = ed.document.UnreadContentFolder;
+  if (unread.isEmpty() || !SamePath(unread, ed.DataFolder) || !IsFile(ed.ContentPath())) return true;
+  return Ask(ed,
+             ShowPath(ed.ContentPath()) + QStringLiteral("は読み込めなかったファイルです。") + QLatin1Char('\r') +
+                 QStringLiteral("上書きしてもよろしいですか？"),
+             MsgButtons::YesNo) == MsgResult::Yes;
 }
 
 enum class SaveOutcome { Saved, NotSaved, Failed };
 
+// Writes content.xml and keeps ContentChanged true to its meaning: only a save that went through
+// makes the tables equal to the file; after a failed one they still differ from what is on disk
+// (or there is no file at all), so the changes must not be reported as saved.
+SaveOutcome SaveAndMark(Editor& ed) {
+  if (!MayReplaceContent(ed)) return SaveOutcome::NotSaved;
+  const bool saved = SaveContentXml(ed);
+  if (saved) {
+    SetContentChanged(ed, false);
+    ed.document.UnreadContentFolder.clear();
+  } else if (!IsFile(ed.ContentPath())) {
+    SetContentChanged(ed, true);
+  }
+  return saved ? SaveOutcome::Saved : SaveOutcome::Failed;
+}
+
 // Save into a folder the user picks: the data folder's files are copied there, it becomes the data
-// folder, and content.xml is written. NotSaved when the user cancels the picker or declines to
-// empty the chosen folder; Failed when the writer could not save.
+// folder, and content.xml is written. Anything short of a complete save (picker cancelled, a program
+// folder, the user declining to empty the chosen folder or to replace an unread file, a copy or the
+// writer failing) leaves the content in the folder it lived in.
 SaveOutcome SaveIntoChosenFolder(Editor& ed) {
   const QString chosen = BrowseForFolder(ed, PickerStart(ed), kSaveFolderTitle);
   if (chosen.isEmpty()) return SaveOutcome::NotSaved;
-  if (IsProgramOwnFolder(ed, chosen)) {
+  if (IsProgramFolder(ed, chosen)) {
     // The program empties or rewrites these folders by itself (new content, conversion), so a data
     // folder saved there would be lost without a question.
     Tell(ed, ShowPath(chosen) + QStringLiteral("はプログラムのフォルダのため、保存先に指定できません。"),
          MsgIcon::Critical);
     return SaveOutcome::NotSaved;
   }
-  if (!CopyDataFolder(ed, ed.DataFolder, chosen)) return SaveOutcome::NotSaved;
+  const QString previous = ed.DataFolder;
+  switch (CopyDataFolder(ed, previous, chosen)) {
+    case CopyResult::Declined: return SaveOutcome::NotSaved;
+    case CopyResult::Failed: return SaveOutcome::Failed;
+    case CopyResult::Copied: break;
+  }
   ed.DataFolder = chosen;
-  return SaveAndMark(ed) ? SaveOutcome::Saved : SaveOutcome::Failed;
+  const SaveOutcome outcome = SaveAndMark(ed);
+  if (outcome != SaveOutcome::Saved) ed.DataFolder = previous;
+  return outcome;
+}
+
+// New and Open drop the recorded run and the slide edits: they ask first; true when there is
+// nothing to drop or the user agrees.
+bool MayDropUnregisteredWork(Editor& ed) {
+  const QString work = UnregisteredWorkText(ed);
+  return work.isEmpty() ||
+         Ask(ed, work + QStringLiteral("登録していないデータは削除されます。よろしいですか？"), MsgButtons::YesNo) ==
+             MsgResult::Yes;
 }
 
 bool IsNewWorkFolder(const Editor& ed, const QString& folder) {
@@ -133,6 +166,13 @@ QString UpToNul(const QString& text) {
 
 }  // namespace
 
+QString UnregisteredWorkText(const Editor& ed) {
+  QString w;
+  if (ed.recCurCnt > 0) w += QStringLiteral("未登録のマウスポイント記録データがあります。\r");
+  if (HasUnregisteredSlideEdit(ed)) w += QStringLiteral("未登録のスライド編集データがあります。\r");
+  return w;
+}
+
 void RebuildAfterLoad(Editor& ed) {
   BuildRecords(ed);
   BuildSlideTable(ed);
@@ -141,19 +181,21 @@ void RebuildAfterLoad(Editor& ed) {
   LayoutPointMarkers(ed, false);
 }
 
-bool IsProgramOwnFolder(const Editor& ed, const QString& folder) {
+bool IsProgramFolder(const Editor& ed, const QString& folder) {
   if (folder.isEmpty() || ed.ProgramFolder.isEmpty()) return false;
-  return SamePath(folder, ed.ProgramFolder) || SamePath(folder, ed.WorkFolder()) ||
-         SamePath(folder, ed.NewWorkFolder());
+  for (const QString& own : {ed.ProgramFolder, ed.WorkFolder(), ed.NewWorkFolder()})
+    if (SamePath(folder, own)) return true;
+  return false;
 }
 
 void OnFileNew(Editor& ed) {
+  if (!MayDropUnregisteredWork(ed)) return;
   if (ed.ContentChanged) {
     switch (AskSaveChanges(ed)) {
       case MsgResult::Yes:
-        // A cancelled picker saves nothing and the command goes on; a save that failed stops it,
-        // so that the changes the user meant to keep are not replaced.
-        if (SaveIntoChosenFolder(ed) == SaveOutcome::Failed) return;
+        // The user asked to keep the changes: a save that did not happen, for whatever reason,
+        // stops the command as Cancel does.
+        if (SaveIntoChosenFolder(ed) != SaveOutcome::Saved) return;
         break;
       case MsgResult::No: break;
       default: return;
@@ -182,34 +224,37 @@ void OnFileNew(Editor& ed) {
   Tell(ed, kConvertHint, MsgIcon::Information);
   ClearAllTables(ed);
   RebuildAfterLoad(ed);
+  DiscardRecordedRun(ed);
+  ed.document.UnreadContentFolder.clear();
   SetContentChanged(ed, true);
   ed.EditorState = State::NoVideo;
   RefreshModeDisplay(ed);
 }
 
 void OnFileOpen(Editor& ed) {
+  if (!MayDropUnregisteredWork(ed)) return;
   if (ed.ContentChanged) {
     switch (AskSaveChanges(ed)) {
       case MsgResult::Yes:
-        if (IsNewWorkFolder(ed, ed.DataFolder)) {
-          // New content has no folder of its own yet: saving it into the working folder would keep
-          // it only until the next New empties that folder, so it is saved where the user says.
-          if (SaveIntoChosenFolder(ed) == SaveOutcome::Failed) return;
-        } else if (!SaveAndMark(ed)) {
-          return;  // the writer has reported why; the changes stay open
-        }
+        // New content has no folder of its own yet: saving it into the working folder would keep
+        // it only until the next New empties that folder, so it is saved where the user says. A
+        // save that did not happen stops the command as Cancel does.
+        if ((IsNewWorkFolder(ed, ed.DataFolder) ? SaveIntoChosenFolder(ed) : SaveAndMark(ed)) != SaveOutcome::Saved)
+          return;
         break;
       case MsgResult::No: break;
       default: return;
     }
   }
 
-  QString chosen = BrowseForFolder(ed, PickerStart(ed), QStringLiteral("KemoRecorderのデータフォルダを指定してください"));
-  // The working folder under another spelling is still the working folder (上書き保存 stays off there).
-  if (IsNewWorkFolder(ed, chosen)) chosen = ed.NewWorkFolder();
+  const QString chosen =
+      BrowseForFolder(ed, PickerStart(ed), QStringLiteral("KemoRecorderのデータフォルダを指定してください"));
   QString missing;
-  if (chosen.isEmpty()) {
+  // A program folder is no data folder: the program writes and deletes its files by itself.
+  const bool programFolder = IsProgramFolder(ed, chosen);
+  if (chosen.isEmpty() || programFolder) {
     ed.EditorState = State::NoFolder;
+    if (programFolder) ed.DataFolder.clear();
   } else {
     if (!IsFile(JoinPath(chosen, kContentXml))) missing += QStringLiteral("content.xml ");
     if (!IsFile(JoinPath(chosen, kVideoFlv))) missing += QStringLiteral("Video.flv ");
@@ -235,17 +280,25 @@ void OnFileOpen(Editor& ed) {
   }
 
   ClearAllTables(ed);
+  ed.document.UnreadContentFolder.clear();
   if (ed.EditorState == State::NoFolder) {
     const QString ask = QStringLiteral("Kemo.Recorderのデータフォルダを指定してください。");
-    if (missing.isEmpty())
+    if (programFolder)
+      Tell(ed,
+           ShowPath(chosen) + QStringLiteral("はプログラムのフォルダのため、データフォルダとして開くことはできません。") +
+               QLatin1Char('\r') + ask,
+           MsgIcon::Critical);
+    else if (missing.isEmpty())
       Tell(ed, ask, MsgIcon::Critical);
     else
       Tell(ed, QStringLiteral("指定したフォルダには、") + missing + QStringLiteral("が存在しません") + QLatin1Char('\r') + ask,
            MsgIcon::Critical);
-  } else {
-    LoadContentXml(ed);
+  } else if (ReadContentXml(ed) != LoadResult::Loaded) {
+    // The tables are not the file: saving over it asks first.
+    ed.document.UnreadContentFolder = ed.DataFolder;
   }
   RebuildAfterLoad(ed);
+  DiscardRecordedRun(ed);
   RefreshModeDisplay(ed);
   SetContentChanged(ed, false);
 }
@@ -255,7 +308,7 @@ void OnFileSave(Editor& ed) {
   if (Ask(ed, QStringLiteral("上書き保存します。") + QLatin1Char('\r') + QStringLiteral("よろしいですか？"),
           MsgButtons::YesNo) != MsgResult::Yes)
     return;
-  CopyDataFolder(ed, ed.DataFolder, ed.DataFolder);
+  CopyDataFolder(ed, ed.DataFolder, ed.DataFolder);  // one folder: nothing to copy
   SaveAndMark(ed);
 }
 
@@ -267,12 +320,22 @@ void OnFileSaveAs(Editor& ed) {
 }
 
 void OnFileReset(Editor& ed) {
+  // The question names the work that is not registered yet, as the exit question does.
   if (Ask(ed,
-          QStringLiteral("登録していないマウスポイント記録やスライド編集はすべて削除されます。") + QLatin1Char('\r') +
-              QStringLiteral("よろしいですか？"),
+          UnregisteredWorkText(ed) + QStringLiteral("登録していないマウスポイント記録やスライド編集はすべて削除されます。") +
+              QLatin1Char('\r') + QStringLiteral("よろしいですか？"),
           MsgButtons::YesNo) != MsgResult::Yes)
     return;
-  if (!LoadContentXml(ed)) return;
+  // A file that was not read (or only in part) leaves the tables exactly as they were: the
+  // staging still holds an earlier file, which is not what the tables show.
+  const int16_t sldCnt = ed.SldCnt, curCnt = ed.CurCnt;
+  if (ReadContentXml(ed) != LoadResult::Loaded) {
+    ed.SldCnt = sldCnt;  // a reading stopped half-way has counted what it staged
+    ed.CurCnt = curCnt;
+    ed.document.UnreadContentFolder = ed.DataFolder;
+    return;
+  }
+  ed.document.UnreadContentFolder.clear();
   // The reloaded tables are the file's: records past the loaded counts, left from the longer
   // tables before, are blanked rather than kept beyond the end.
   for (int i = std::max<int>(ed.SldCnt, 0); i < MaxRecords; ++i) ed.Sld[i] = SlideRecord{};
@@ -280,34 +343,49 @@ void OnFileReset(Editor& ed) {
   RebuildAfterLoad(ed);
   // The question promised that unregistered recordings and slide edits go: the recorded run is
   // emptied and the slide-edit working copy starts again from the reloaded slides.
-  ClearRecordedPoints(ed);
-  RefreshRecordPanel(ed);
+  DiscardRecordedRun(ed);
   ed.SldEdtCnt = ed.SldCnt;
   BuildSlideEditTable(ed, true);
 }
 
-bool CopyDataFolder(Editor& ed, const QString& source, const QString& destination) {
+CopyResult CopyDataFolder(Editor& ed, const QString& source, const QString& destination) {
   // Two spellings of one folder (a trailing separator, a link, "..") are the same folder: emptying
   // the destination would delete the very files about to be copied.
-  if (source == destination || SamePath(source, destination)) return true;
-  if (source.isEmpty() || destination.isEmpty()) return true;
+  if (source == destination || SamePath(source, destination)) return CopyResult::Copied;
+  if (source.isEmpty() || destination.isEmpty()) return CopyResult::Copied;
 
   const QStringList present = FilesIn(destination);
   if (!present.isEmpty()) {
     const QString question = ShowPath(destination) + QStringLiteral("内の") + QString::number(present.size()) +
                              QStringLiteral("個のファイルを削除します。よろしいですか？");
-    if (Ask(ed, question, MsgButtons::YesNo) != MsgResult::Yes) return false;
+    if (Ask(ed, question, MsgButtons::YesNo) != MsgResult::Yes) return CopyResult::Declined;
     DeleteFilesIn(destination);
   }
 
-  for (const QString& name : {kContentXml, kVideoFlv, kVideoAvi})
-    CopyOneFile(JoinPath(source, name), JoinPath(destination, name), true);  // missing or failing: skipped
+  // content.xml goes last: a folder holding it is a data folder, so it only comes once the video and
+  // the pictures are all there.
+  QStringList names = {kVideoFlv, kVideoAvi};
   for (const QString& image : SlideImageNames(ed)) {
     // Only plain names stand for files of the data folder; anything else could reach outside it.
-    if (!IsPlainFileName(image)) continue;
-    CopyOneFile(JoinPath(source, image), JoinPath(destination, image), true);
+    if (IsPlainFileName(image) && !names.contains(image) && image != kContentXml) names << image;
   }
-  return true;
+  names << kContentXml;
+  QStringList copied;
+  for (const QString& name : names) {
+    const QString from = JoinPath(source, name);
+    const QString to = JoinPath(destination, name);
+    const FileError e = CopyOneFile(from, to, true);
+    if (e.ok()) {
+      copied << to;
+      continue;
+    }
+    if (e.number == FileErr::NotFound) continue;  // a file the folder does not have is skipped
+    for (const QString& path : copied) QFile::remove(path);
+    Tell(ed, ShowPath(from) + QStringLiteral("をコピーできませんでした。") + QLatin1Char('\r') + e.description,
+         MsgIcon::Critical);
+    return CopyResult::Failed;
+  }
+  return CopyResult::Copied;
 }
 
 QString ImportFlvFile(Editor& ed) {

@@ -13,14 +13,22 @@ void OnFileSave(Editor& ed);
 void OnFileSaveAs(Editor& ed);
 void OnFileReset(Editor& ed);
 
+// The lines that name work not yet registered, as the exit question lists them: the recorded run,
+// then the changes of the open slide-edit panel, each ending in a carriage return; "" when none.
+QString UnregisteredWorkText(const Editor& ed);
+
 // BuildRecords, BuildSlideTable, BuildPointTable, BuildStageView and LayoutPointMarkers(false).
 void RebuildAfterLoad(Editor& ed);
 
-// Makes destination hold the data folder's files: content.xml, Video.flv, Video.avi and the images
-// the slide table names (plain file names only). Two spellings of one folder copy nothing. A
+// Makes destination hold the data folder's files: Video.flv, Video.avi, the images the slide table
+// names (plain file names only) and, last, content.xml. Two spellings of one folder copy nothing. A
 // destination that already holds files is emptied (its files only, never its folders) after the
-// user agrees; false when the user declines, and then nothing was deleted or copied.
-bool CopyDataFolder(Editor& ed, const QString& source, const QString& destination);
+// user agrees; Declined when the user does not, and then nothing was deleted or copied. A file that
+// is missing is skipped; one that can't be copied is reported (the file and the reason), the files
+// copied so far are taken away again and the result is Failed: content.xml never lands in a folder
+// that misses the video or a picture.
+enum class CopyResult { Copied, Declined, Failed };
+CopyResult CopyDataFolder(Editor& ed, const QString& source, const QString& destination);
 
 // Asks for an FLV file and copies it as DataFolder/Video.flv; the chosen file's name, or "".
 QString ImportFlvFile(Editor& ed);
@@ -35,8 +43,9 @@ QString OpenFileDialog(Editor& ed, const QString& filter, const QString& start, 
 // source) and returns false.
 bool CopyFileChecked(Editor& ed, const QString& source, const QString& destination, bool overwrite);
 
-// True for the program's own folders (the program folder, temp and temp/new), which hold the
-// program's files or are emptied by the program and so can't take a data folder.
-bool IsProgramOwnFolder(const Editor& ed, const QString& folder);
+// True for the program's own folders (the program folder, its work folder and the working folder of
+// new content), compared by real path: they hold the program's files or are emptied by the program,
+// so none of them is opened, converted or saved into as a data folder. Every such check calls this.
+bool IsProgramFolder(const Editor& ed, const QString& folder);
 
 }  // namespace kemo

@@ -46,6 +46,8 @@ void ToggleRecordPanel(Editor& ed);
 void RecordPanelTick(Editor& ed);
 void ClearRecordedCommand(Editor& ed);
 void ClearRecordedPoints(Editor& ed);
+// Drops the recorded run with everything that shows it: its rows, the status line and its markers.
+void DiscardRecordedRun(Editor& ed);
 void BuildRecordedTable(Editor& ed);
 void SetUpRecordedGrid(Editor& ed);
 void RefreshRecordPanel(Editor& ed);

@@ -256,8 +256,11 @@ void ClearRecordedCommand(Editor& ed) {
   if (Ask(ed, QStringLiteral("マウスポイント記録を全て削除します。よろしいですか？"), MsgButtons::YesNo,
           MsgIcon::None) != MsgResult::Yes)
     return;
+  DiscardRecordedRun(ed);
+}
+
+void DiscardRecordedRun(Editor& ed) {
   ClearRecordedPoints(ed);
-  BuildRecordedTable(ed);
   RefreshRecordPanel(ed);
   if (Stage* stage = ed.ui.img) {
     stage->BeginBatch();

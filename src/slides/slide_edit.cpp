@@ -118,6 +118,8 @@ bool IsSlideEditUnchanged(const Editor& ed) {
 
 bool IsSlideEditPanelShown(const Editor& ed) { return ed.ui.fDialog[1] && !ed.ui.fDialog[1]->isHidden(); }
 
+bool HasUnregisteredSlideEdit(const Editor& ed) { return IsSlideEditPanelShown(ed) && !IsSlideEditUnchanged(ed); }
+
 void OpenOrCloseSlideEdit(Editor& ed) {
   if (Editing(ed)) {
     EndSlideEdit(ed);
@@ -199,9 +201,9 @@ void EndSlideEdit(Editor& ed) {
   ShowSlideImage(ed, SlideImagePath(ed, image));
 }
 
-void RegisterSlideEdit(Editor& ed) {
+bool RegisterSlideEdit(Editor& ed) {
   if (Ask(ed, QStringLiteral("既存データに上書きします。よろしいですか？"), MsgButtons::YesNo) != MsgResult::Yes)
-    return;
+    return false;
   for (SlideRecord& r : ed.Sld) r = SlideRecord{};
   RecordSet* rs = ed.RS_SLDEDT;
   // Rows are read where they stand rather than by moving the cursor over them: a move would redraw
@@ -225,6 +227,7 @@ void RegisterSlideEdit(Editor& ed) {
   BuildSlideTable(ed);
   BuildStageView(ed);
   SetContentChanged(ed, true);
+  return true;
 }
 
 void OnSlideEditFieldChange(Editor& ed, int row) {

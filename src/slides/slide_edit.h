@@ -7,11 +7,17 @@ namespace kemo {
 struct Editor;
 
 bool IsSlideEditUnchanged(const Editor& ed);
+// True when the slide-edit panel is open with changes not yet registered. With the panel closed the
+// working copy holds nothing to register: closing registers or gives up its changes, and the next
+// opening takes the copy from the registered slides again (while slides inserted or deleted in the
+// registered list meanwhile make it differ from them).
+bool HasUnregisteredSlideEdit(const Editor& ed);
 void OpenOrCloseSlideEdit(Editor& ed);
 void UpdateSlideEditCaption(Editor& ed);
 void SetupSlideEditGrid(Editor& ed);
 void EndSlideEdit(Editor& ed);
-void RegisterSlideEdit(Editor& ed);
+// Registers the working copy after a confirmation; false when the user declines.
+bool RegisterSlideEdit(Editor& ed);
 
 // True while the slide-edit panel is shown: insert and delete then work on the working copy.
 bool IsSlideEditPanelShown(const Editor& ed);
