@@ -245,6 +245,15 @@ NewFile WriteNewFile(const QString& path, const QByteArray& bytes, int* code, QS
   if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
     // A file system without the non-replacing rename: a hard link refuses a taken name as well.
     moved = ::link(temp.constData(), name.constData());
+    if (moved != 0 && (errno == EPERM || errno == ENOTSUP || errno == ENOSYS)) {
+      // Nor links (some removable-disk file systems): look, then rename.
+      struct stat st {};
+      if (::lstat(name.constData(), &st) == 0) {
+        errno = EEXIST;
+      } else {
+        moved = ::rename(temp.constData(), name.constData());
+      }
+    }
   }
   err = moved != 0 ? errno : 0;
   ::unlink(temp.constData());
