@@ -3,7 +3,9 @@
 // that the document has no business reading.
 #include <QDir>
 #include <QElapsedTimer>
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -262,10 +264,19 @@ TEST_F(BadInput, UnreadableContentPathsShowTheReason) {
   EXPECT_TRUE(messages_.LastText().contains(ShowPath(content())));
   EXPECT_EQ(ed().Sld[0].caption, QStringLiteral("before"));
 
-  ed().DataFolder.clear();  // no folder at all: nothing read from the root of the disk
+  // No folder at all: nothing read from or written to the root of the disk, whatever it holds
+  // (a /content.xml there is neither loaded nor replaced, and no backup appears beside it).
+  const auto rootState = [] {
+    const QFileInfo file(QStringLiteral("/content.xml"));
+    return QStringList{QString::number(file.exists()), QString::number(file.size()),
+                       file.lastModified().toString(Qt::ISODateWithMs)} +
+           QDir(QStringLiteral("/")).entryList({QStringLiteral("content*")}, QDir::AllEntries | QDir::Hidden);
+  };
+  const QStringList before = rootState();
+  ed().DataFolder.clear();
   messages_.Clear();
   EXPECT_TRUE(LoadContentXml(ed()));
   EXPECT_EQ(messages_.shown.size(), 1u);
   EXPECT_FALSE(SaveContentXml(ed()));
-  EXPECT_FALSE(QFile::exists(QStringLiteral("/content.xml")));
+  EXPECT_EQ(rootState(), before);
 }

@@ -2,6 +2,7 @@
 // the program folder for the failures (they are found before the one on the search path).
 #include <QAction>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -87,6 +88,13 @@ struct ConvertWindow : test::Window {
   QStringList DataFiles() const {
     return QDir(data).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
   }
+  // Every file left in the work folder, below it too.
+  QStringList WorkFiles() const {
+    QStringList files;
+    QDirIterator it(work, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) files << it.next();
+    return files;
+  }
   QTemporaryDir root;
   QString data;
   QString work;
@@ -124,7 +132,7 @@ TEST(Convert, RealFfmpegConvertsTheFlvAndLoadsTheAvi) {
   EXPECT_EQ(w.messages.shown[1].text, kDone);
   EXPECT_EQ(w.messages.shown[1].icon, MsgIcon::None);
   EXPECT_EQ(Probe(w.Data(QStringLiteral("Video.avi"))), QStringLiteral("msmpeg4v2,video,240,160\nwmav2,audio"));
-  EXPECT_FALSE(QFileInfo::exists(w.Work(QStringLiteral("Video.avi"))));
+  EXPECT_EQ(w.WorkFiles(), QStringList());  // nothing of the video stays in the work folder
   EXPECT_EQ(w.DataFiles(), (QStringList{QStringLiteral("Video.avi"), QStringLiteral("Video.flv")}));
   EXPECT_EQ(w.ed().EditorState, State::Idle);
   EXPECT_EQ(w.player.URL(), w.Data(QStringLiteral("Video.avi")));
@@ -144,14 +152,22 @@ TEST(Convert, NoEncoderNoSourceOrNoGiveAnErrorAndChangeNothing) {
   EXPECT_EQ(w.messages.shown[0].icon, MsgIcon::Critical);
 
   test::WriteFile(w.Data(QStringLiteral("Video.flv")), "FLV");
-  // Answering No: the cancel message, the copy stays in the work folder.
+  // Answering No: the cancel message; nothing was copied (the copy comes after yes), and what an
+  // earlier run left in the work folder is gone.
+  test::WriteFile(w.Work(QStringLiteral("Video.avi")), "stale");
+  QStringList workAtQuestion{QStringLiteral("unseen")};
+  w.messages.onShow = [&](const ScriptedMessageBoxes::Shown& box) {
+    if (box.text == kQuestion) workAtQuestion = w.WorkFiles();
+  };
   w.messages.Answer(MsgResult::No);
   w.Convert();
+  w.messages.onShow = nullptr;
   ASSERT_EQ(w.messages.shown.size(), 2u);
   EXPECT_EQ(w.messages.shown[0].text, kQuestion);
   EXPECT_EQ(w.messages.shown[1].text, kCancelled);
   EXPECT_EQ(w.messages.shown[1].icon, MsgIcon::Critical);
-  EXPECT_EQ(test::ReadFile(w.Work(QStringLiteral("Video.flv"))), QByteArray("FLV"));
+  EXPECT_EQ(workAtQuestion, QStringList());
+  EXPECT_EQ(w.WorkFiles(), QStringList());
   EXPECT_EQ(w.ed().EditorState, State::NoVideo);
 
   // No ffmpeg in the program folder nor on the search path.
@@ -161,11 +177,12 @@ TEST(Convert, NoEncoderNoSourceOrNoGiveAnErrorAndChangeNothing) {
   w.Convert();
   qputenv("PATH", path);
   ASSERT_EQ(w.messages.shown.size(), 2u);
-  EXPECT_EQ(w.messages.shown[1].text, kError);
+  EXPECT_EQ(w.messages.shown[1].text, kError + QStringLiteral("\rffmpeg が見つかりません。"));
   EXPECT_EQ(w.messages.shown[1].icon, MsgIcon::Critical);
   EXPECT_EQ(w.ed().EditorState, State::NoVideo);
   EXPECT_TRUE(w.player.log.isEmpty());
   EXPECT_EQ(w.DataFiles(), QStringList{QStringLiteral("Video.flv")});
+  EXPECT_EQ(w.WorkFiles(), QStringList());
   EXPECT_FALSE(w.pointer.waiting);
 }
 
@@ -219,17 +236,24 @@ TEST(Convert, AFailingEncoderIsReportedAndLeavesTheDataFolderAsItWas) {
   const struct {
     const char* what;
     QByteArray script;
+    QString reason;  // shown on the line after the error text
   } cases[] = {
-      {"non-zero exit after a partial output", "echo partial > Video.avi\nexit 1\n"},
-      {"killed by a signal", "echo partial > Video.avi\nkill -SEGV $$\n"},
-      {"success without output", "exit 0\n"},
+      {"non-zero exit after a partial output",
+       "echo 'Input #0, flv' >&2\necho partial > Video.avi\n"
+       "printf 'frame=  1 time=00:00:01.00 bitrate=1\\r[avi @ 0x5] 講義.avi: No space left on device\\n' >&2\n"
+       "printf 'frame=  2 time=00:00:02.00 bitrate=1\\r' >&2\nexit 1\n",
+       QStringLiteral("[avi @ 0x5] 講義.avi: No space left on device")},
+      {"killed by a signal", "echo partial > Video.avi\necho 'Killed here' >&2\nkill -SEGV $$\n",
+       QStringLiteral("Killed here")},
+      {"success without output", "exit 0\n", ShowPath(w.Work(QStringLiteral("Video.avi"))) + QStringLiteral("が作られませんでした。")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     WriteEncoder(w.program.path(), c.script);
     w.Convert();
     ASSERT_EQ(w.messages.shown.size(), 2u);
-    EXPECT_EQ(w.messages.shown[1].text, kError);
+    EXPECT_EQ(w.messages.shown[1].text, kError + QLatin1Char('\r') + c.reason);
+    EXPECT_EQ(w.WorkFiles(), QStringList());
     EXPECT_EQ(w.messages.shown[1].icon, MsgIcon::Critical);
     EXPECT_EQ(w.ed().EditorState, State::NoVideo);
     EXPECT_TRUE(w.player.log.isEmpty());
@@ -253,7 +277,8 @@ TEST(Convert, TheProgressDialogFollowsTheEncoderAndCancelEndsIt) {
   poll.setInterval(50);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     auto* dialog = w.window->findChild<QProgressDialog*>(kConvertProgressName);
-    if (!dialog || dialog->value() <= 0) return;
+    if (!dialog || dialog->value() <= 0 || !dialog->labelText().startsWith(QStringLiteral("FLV⇒AVI変換中です…")))
+      return;
     valueSeen = dialog->value();
     labelSeen = dialog->labelText();
     dialog->cancel();
@@ -270,7 +295,39 @@ TEST(Convert, TheProgressDialogFollowsTheEncoderAndCancelEndsIt) {
   EXPECT_EQ(w.messages.shown[1].text, kCancelled);
   EXPECT_EQ(w.messages.shown[1].icon, MsgIcon::Critical);
   EXPECT_EQ(w.DataFiles(), QStringList{QStringLiteral("Video.flv")});
-  EXPECT_FALSE(QFileInfo::exists(w.Work(QStringLiteral("Video.avi"))));
+  EXPECT_EQ(w.WorkFiles(), QStringList());
   EXPECT_EQ(w.ed().EditorState, State::NoVideo);
   EXPECT_FALSE(w.pointer.waiting);
+}
+
+TEST(Convert, TheCopyOfALargeVideoShowsItsProgressAndCanBeCancelled) {
+  ConvertWindow w;
+  // 256 MB (a sparse file: quick to make, read at full speed).
+  {
+    QFile big(w.Data(QStringLiteral("Video.flv")));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(qint64(256) << 20));
+  }
+  WriteEncoder(w.program.path(), "touch \"$0.ran\"\n");
+  QString labelSeen;
+  bool windowAlive = false;
+  QTimer poll;
+  poll.setInterval(0);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = w.window->findChild<QProgressDialog*>(kConvertProgressName);
+    if (!dialog || dialog->value() <= 0) return;
+    labelSeen = dialog->labelText();
+    windowAlive = dialog->isVisible();
+    dialog->cancel();
+    poll.stop();
+  });
+  poll.start();
+  w.Convert();
+  EXPECT_EQ(labelSeen, QStringLiteral("Video.flvを作業フォルダにコピーしています…"));
+  EXPECT_TRUE(windowAlive);
+  EXPECT_EQ(w.messages.LastText(), kCancelled);
+  EXPECT_FALSE(QFileInfo::exists(JoinPath(w.program.path(), QStringLiteral("ffmpeg.ran"))));
+  EXPECT_EQ(w.WorkFiles(), QStringList());
+  EXPECT_EQ(w.DataFiles(), QStringList{QStringLiteral("Video.flv")});
+  EXPECT_EQ(w.ed().EditorState, State::NoVideo);
 }

@@ -478,7 +478,11 @@ TEST(FolderCommands, SaveAsRefusesTheProgramsOwnFolders) {
   const QString folder = MakeDataFolder(f.Path(QStringLiteral("lecture")));
   f.Open(folder);
   SetContentChanged(ed, true);
-  for (const QString& own : {ed.NewWorkFolder(), ed.WorkFolder(), ed.ProgramFolder}) {
+  // The base of every editor's work folder, and another editor's work folder in it.
+  ed.UserWorkBase = f.Path(QStringLiteral("cache/kemo-editor"));
+  const QString otherEditor = JoinPath(ed.UserWorkBase, QStringLiteral("run-other"));
+  QDir().mkpath(otherEditor);
+  for (const QString& own : {ed.NewWorkFolder(), ed.WorkFolder(), ed.ProgramFolder, ed.UserWorkBase, otherEditor}) {
     const QStringList files = FileNames(own);
     f.w.messages.Clear();
     f.w.dialogs.folders.push_back(own);

@@ -59,6 +59,7 @@ struct RealWindow {
     s.beeper = &beeper;
     s.pointer = &pointer;
     window = std::make_unique<FrmMain>(s, program.path());
+    window->ed().UserWorkFolder = program.work();
     window->show();
   }
   Editor& ed() { return window->ed(); }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QPixmapCache>
 #include <QDir>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -16,7 +17,9 @@
 #include "platform/process_runner.h"
 #include "platform/qt_media_player.h"
 #include "platform/services.h"
+#include "platform/paths.h"
 #include "platform/single_instance.h"
+#include "platform/work_folder.h"
 
 int main(int argc, char** argv) {
 #if defined(__linux__)
@@ -30,6 +33,12 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) qputenv("QT_XCB_GL_INTEGRATION", "none");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kemo.Editor"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.kemo.editor"));
+  {
+    QIcon own;
+    for (int size : {16, 32, 48, 64, 128, 256}) own.addFile(QStringLiteral(":/icons/kemo-editor-%1.png").arg(size));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kemo-editor"), own));
+  }
   // The style's pixmap cache need not hold more than a few of its drawings.
   QPixmapCache::setCacheLimit(2048);
 
@@ -59,7 +68,13 @@ int main(int argc, char** argv) {
   services.beeper = &beeper;
   services.process = &process;
 
-  kemo::FrmMain window(services, QDir::cleanPath(QCoreApplication::applicationDirPath()));
+  // The program's data is read where it was installed (or beside the build); what the program
+  // writes goes to this editor's own work folder, which ends with it.
+  kemo::EditorWorkFolder work(kemo::UserWorkBase());
+  kemo::FrmMain window(services,
+                       kemo::FindProgramDataFolder(QDir::cleanPath(QCoreApplication::applicationDirPath())));
+  window.ed().UserWorkFolder = work.path();
+  window.ed().UserWorkBase = work.base();
   messages.SetOwner(&window);
   dialogs.SetOwner(&window);
   instance.Listen([&window] {

@@ -1,6 +1,7 @@
 #include "convert/convert.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -35,17 +36,15 @@ void SetWait(Editor& ed, bool wait) {
   if (ed.svc.pointer) ed.svc.pointer->SetWait(wait);
 }
 
-double SecondsOf(const QRegularExpressionMatch& m) {
-  return m.captured(1).toDouble() * 3600.0 + m.captured(2).toDouble() * 60.0 + m.captured(3).toDouble();
-}
-
 // Copies `from` to `to` through a temporary name beside `to` and one rename, so that `to` is
-// either the old file or the complete new one, never a part.
-bool InstallFile(const QString& from, const QString& to) {
+// either the old file or the complete new one, never a part. On a failure *reason says why.
+bool InstallFile(const QString& from, const QString& to, QString* reason) {
   const QFileInfo target(to);
   const QString part = JoinPath(target.path(), QStringLiteral(".") + target.fileName() + QStringLiteral(".part"));
   QFile::remove(part);
-  if (!QFile::copy(from, part)) {
+  QFile source(from);
+  if (!source.copy(part)) {
+    *reason = ShowPath(to) + QStringLiteral(": ") + source.errorString();
     QFile::remove(part);
     return false;
   }
@@ -53,6 +52,7 @@ bool InstallFile(const QString& from, const QString& to) {
   std::filesystem::rename(std::filesystem::path(QFile::encodeName(part).toStdString()),
                           std::filesystem::path(QFile::encodeName(to).toStdString()), ec);
   if (ec) {
+    *reason = ShowPath(to) + QStringLiteral(": ") + QString::fromLocal8Bit(ec.message());
     QFile::remove(part);
     return false;
   }
@@ -68,93 +68,163 @@ QString ConvertCommandLine(const QString& sourceName, const QString& targetName)
          QStringLiteral("  -acodec wmav2 -vcodec msmpeg4v2 -ab 64k -b 512k -ac 2 -s 240x160 ") + BareName(targetName);
 }
 
-double ParseFfmpegDuration(const QString& text) {
-  static const QRegularExpression re(QStringLiteral(R"(Duration:\s*(\d+):(\d+):(\d+(?:\.\d+)?))"));
-  const QRegularExpressionMatch m = re.match(text);
-  return m.hasMatch() ? SecondsOf(m) : -1.0;
+namespace {
+
+const QString kNoEncoder = QStringLiteral("ffmpeg が見つかりません。");
+
+RunOutcome OutcomeOf(EncoderJob::Outcome o) {
+  switch (o) {
+    case EncoderJob::Outcome::Succeeded: return RunOutcome::Succeeded;
+    case EncoderJob::Outcome::FailedToStart: return RunOutcome::FailedToStart;
+    case EncoderJob::Outcome::Cancelled: return RunOutcome::Cancelled;
+    case EncoderJob::Outcome::Failed: break;
+  }
+  return RunOutcome::Failed;
 }
 
-double ParseFfmpegTime(const QString& text) {
-  static const QRegularExpression re(QStringLiteral(R"(time=\s*(\d+):(\d+):(\d+(?:\.\d+)?))"));
-  double last = -1.0;
-  for (auto it = re.globalMatch(text); it.hasNext();) last = SecondsOf(it.next());
-  return last;
-}
+}  // namespace
 
-RunOutcome RunAndWait(Editor& ed, const QString& commandLine, const QString& workFolder) {
+RunOutcome RunEncoderInDialog(Editor& ed, QProgressDialog& dialog, const QString& label, const QString& commandLine,
+                              const QString& workFolder, QString* reason) {
   QStringList args = QProcess::splitCommand(commandLine);
   if (args.isEmpty()) return RunOutcome::FailedToStart;
-  const QString program = FindProgram(args.takeFirst(), ed.ProgramFolder);
-  if (program.isEmpty()) return RunOutcome::FailedToStart;
+  const QString program = args.takeFirst();
 
   QtProcessRunner defaultRunner;
-  ProcessRunner& runner = ed.svc.process ? *ed.svc.process : defaultRunner;
-
-  QProgressDialog dialog(QStringLiteral("FLV⇒AVI変換中です…"), QStringLiteral("キャンセル"), 0, 1000, ed.ui.frmMain);
-  dialog.setObjectName(kConvertProgressName);
-  dialog.setWindowTitle(kAppTitle);
-  dialog.setWindowModality(Qt::WindowModal);
-  dialog.setAutoClose(false);
-  dialog.setAutoReset(false);
-  dialog.setMinimumDuration(0);
+  EncoderJob job(ed.svc.process ? *ed.svc.process : static_cast<ProcessRunner&>(defaultRunner));
+  dialog.setRange(0, 1000);
   dialog.setValue(0);
-  dialog.show();
-
-  QString output;  // ffmpeg's error output; only its tail once the length is known
-  double duration = -1.0;
+  dialog.setLabelText(label);
   int shown = -1;
-  const auto onOutput = [&](const QByteArray& piece) {
-    if (!piece.isEmpty()) {
-      output += QString::fromLocal8Bit(piece);
-      if (duration <= 0) duration = ParseFfmpegDuration(output);
-      if (duration > 0 && output.size() > 8192) output = output.right(4096);
-      const double t = ParseFfmpegTime(output.right(4096));
-      if (duration > 0 && t >= 0) {
-        const int value = static_cast<int>(qBound(0.0, t / duration * 1000.0, 999.0));
-        if (value != shown) {
-          shown = value;
-          dialog.setLabelText(QStringLiteral("FLV⇒AVI変換中です… ") + FormatTimeText(CutToMilliseconds(t)) +
-                              QStringLiteral(" / ") + FormatTimeText(CutToMilliseconds(duration)));
-          dialog.setValue(value);
-        }
+  const auto onProgress = [&](const EncoderProgress& p) {
+    if (p.duration > 0 && p.seconds >= 0) {
+      const int value = static_cast<int>(qBound(0.0, p.seconds / p.duration * 1000.0, 999.0));
+      if (value != shown) {
+        shown = value;
+        dialog.setLabelText(label + QLatin1Char(' ') + FormatTimeText(CutToMilliseconds(p.seconds)) +
+                            QStringLiteral(" / ") + FormatTimeText(CutToMilliseconds(p.duration)));
+        dialog.setValue(value);
       }
     }
     return !dialog.wasCanceled();
   };
-  const ProcessResult r = runner.Run(program, args, workFolder, onOutput);
-  dialog.hide();
-  switch (r.kind) {
-    case ProcessResult::FailedToStart: return RunOutcome::FailedToStart;
-    case ProcessResult::Cancelled: return RunOutcome::Cancelled;
-    case ProcessResult::Crashed: return RunOutcome::Failed;
-    case ProcessResult::Finished: break;
+  const RunOutcome outcome = OutcomeOf(job.Run(program, args, workFolder, ed.ProgramFolder, onProgress));
+  if (reason) {
+    if (outcome == RunOutcome::FailedToStart)
+      *reason = program == QLatin1String("ffmpeg") ? kNoEncoder : program + QStringLiteral(" が見つかりません。");
+    else if (outcome == RunOutcome::Failed)
+      *reason = job.LastErrorLine();
   }
-  return r.exitCode == 0 ? RunOutcome::Succeeded : RunOutcome::Failed;
+  return outcome;
+}
+
+namespace {
+
+void SetUpProgressDialog(QProgressDialog& dialog) {
+  dialog.setObjectName(kConvertProgressName);
+  dialog.setWindowTitle(kAppTitle);
+  dialog.setWindowModality(Qt::WindowModal);
+  dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+  dialog.setAutoClose(false);
+  dialog.setAutoReset(false);
+  dialog.setMinimumDuration(0);
+  dialog.setRange(0, 1000);
+  dialog.setValue(0);
+  dialog.show();
+}
+
+enum class CopyOutcome { Done, Cancelled, Failed };
+
+// Copies `from` to `to` in pieces under the dialog, which shows how much is done and can cancel.
+// A copy that did not complete is removed.
+CopyOutcome CopyUnderDialog(QProgressDialog& dialog, const QString& from, const QString& to, QString* reason) {
+  QFile in(from);
+  QFile out(to);
+  const auto fail = [&](const QFile& f) {
+    if (reason) *reason = ShowPath(f.fileName()) + QStringLiteral(": ") + f.errorString();
+    out.close();
+    QFile::remove(to);
+    return CopyOutcome::Failed;
+  };
+  if (!in.open(QIODevice::ReadOnly)) return fail(in);
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return fail(out);
+  const qint64 size = in.size();
+  dialog.setLabelText(FileNameOfPath(from) + QStringLiteral("を作業フォルダにコピーしています…"));
+  dialog.setRange(0, 1000);
+  dialog.setValue(0);
+  QByteArray buffer(1 << 20, Qt::Uninitialized);
+  qint64 done = 0;
+  for (;;) {
+    const qint64 n = in.read(buffer.data(), buffer.size());
+    if (n < 0) return fail(in);
+    if (n == 0) break;
+    if (out.write(buffer.constData(), n) != n) return fail(out);
+    done += n;
+    if (size > 0) dialog.setValue(static_cast<int>(qBound(qint64(0), done * 1000 / size, qint64(999))));
+    QCoreApplication::processEvents();
+    if (dialog.wasCanceled()) {
+      out.close();
+      QFile::remove(to);
+      return CopyOutcome::Cancelled;
+    }
+  }
+  if (!out.flush()) return fail(out);
+  out.close();
+  if (out.error() != QFileDevice::NoError) return fail(out);
+  return CopyOutcome::Done;
+}
+
+}  // namespace
+
+RunOutcome RunAndWait(Editor& ed, const QString& commandLine, const QString& workFolder) {
+  QProgressDialog dialog(ed.ui.frmMain);
+  SetUpProgressDialog(dialog);
+  const RunOutcome outcome = RunEncoderInDialog(ed, dialog, QStringLiteral("FLV⇒AVI変換中です…"), commandLine, workFolder);
+  dialog.hide();
+  return outcome;
 }
 
 int ConvertFlvToAvi(Editor& ed, const QString& folder, const QString& sourceName, const QString& workFolder,
-                    const QString& targetName) {
+                    const QString& targetName, QString* reason) {
   const QString workSource = JoinPath(workFolder, BareName(sourceName));
   const QString workTarget = JoinPath(workFolder, BareName(targetName));
-  QDir().mkpath(workFolder);
+  if (workFolder.isEmpty() || !QDir().mkpath(workFolder)) {
+    if (reason) *reason = ShowPath(workFolder) + QStringLiteral("を作成できません。");
+    return ConvertResult::Failed;
+  }
   QFile::remove(workSource);
   QFile::remove(workTarget);
-  if (!QFile::copy(JoinPath(folder, BareName(sourceName)), workSource)) return ConvertResult::Failed;
 
   if (Ask(ed, QStringLiteral("FLS⇒AVI変換を実行します。変換には時間がかかる場合があります。\r実行しますか？"),
           MsgButtons::YesNo) != MsgResult::Yes)
     return ConvertResult::Cancelled;
 
+  // The copy (a lecture's video may be large) and the encoder under one dialog.
   SetWait(ed, true);
-  const RunOutcome outcome = RunAndWait(ed, ConvertCommandLine(sourceName, targetName), workFolder);
-  SetWait(ed, false);
-
+  QProgressDialog dialog(ed.ui.frmMain);
+  SetUpProgressDialog(dialog);
   int result = ConvertResult::Failed;
-  if (outcome == RunOutcome::Cancelled)
-    result = ConvertResult::Cancelled;
-  else if (outcome == RunOutcome::Succeeded && QFileInfo(workTarget).isFile())
-    result = ConvertResult::Done;
-  // What a failed or cancelled encoder left behind is no result.
+  switch (CopyUnderDialog(dialog, JoinPath(folder, BareName(sourceName)), workSource, reason)) {
+    case CopyOutcome::Cancelled: result = ConvertResult::Cancelled; break;
+    case CopyOutcome::Failed: result = ConvertResult::Failed; break;
+    case CopyOutcome::Done: {
+      const RunOutcome outcome = RunEncoderInDialog(ed, dialog, QStringLiteral("FLV⇒AVI変換中です…"),
+                                                    ConvertCommandLine(sourceName, targetName), workFolder, reason);
+      if (outcome == RunOutcome::Cancelled) {
+        result = ConvertResult::Cancelled;
+      } else if (outcome == RunOutcome::Succeeded && QFileInfo(workTarget).isFile()) {
+        result = ConvertResult::Done;
+      } else if (outcome == RunOutcome::Succeeded && reason) {
+        *reason = ShowPath(workTarget) + QStringLiteral("が作られませんでした。");
+      }
+      break;
+    }
+  }
+  dialog.hide();
+  SetWait(ed, false);
+  // Nothing of the video stays in the work folder but a finished result, which the caller moves
+  // into the data folder; what a failed or cancelled encoder left behind is no result.
+  QFile::remove(workSource);
   if (result != ConvertResult::Done) QFile::remove(workTarget);
   return result;
 }
@@ -177,8 +247,9 @@ void OnConvertCommand(Editor& ed) {
   }
   converting = true;
   const QString workFolder = ed.WorkFolder();
-  const int result =
-      ConvertFlvToAvi(ed, ed.DataFolder, QStringLiteral("\\Video.flv"), workFolder, QStringLiteral("\\Video.avi"));
+  QString reason;
+  const int result = ConvertFlvToAvi(ed, ed.DataFolder, QStringLiteral("\\Video.flv"), workFolder,
+                                     QStringLiteral("\\Video.avi"), &reason);
   converting = false;
   if (result == ConvertResult::Cancelled) {
     Tell(ed, QStringLiteral("変換処理をキャンセルしました。"), MsgIcon::Critical);
@@ -186,10 +257,13 @@ void OnConvertCommand(Editor& ed) {
   }
   const QString workTarget = JoinPath(workFolder, QStringLiteral("Video.avi"));
   const QString target = JoinPath(ed.DataFolder, QStringLiteral("Video.avi"));
-  const bool installed = result == ConvertResult::Done && InstallFile(workTarget, target);
+  const bool installed = result == ConvertResult::Done && InstallFile(workTarget, target, &reason);
   QFile::remove(workTarget);
   if (!installed) {
-    Tell(ed, QStringLiteral("変換処理中にエラーが発生しました。"), MsgIcon::Critical);
+    // The reason follows on a line of its own: the encoder's last error line, or what failed here.
+    QString text = QStringLiteral("変換処理中にエラーが発生しました。");
+    if (!reason.isEmpty()) text += QLatin1Char('\r') + reason;
+    Tell(ed, text, MsgIcon::Critical);
     return;
   }
   // Idle before the video loads: the player reports its loading while the message box is up, and a

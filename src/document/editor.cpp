@@ -5,8 +5,10 @@
 namespace kemo {
 
 QString Editor::TemplatePath() const { return JoinPath(JoinPath(ProgramFolder, QStringLiteral("temp")), QStringLiteral("_content.xml")); }
-QString Editor::WorkFolder() const { return JoinPath(ProgramFolder, QStringLiteral("temp")); }
-QString Editor::NewWorkFolder() const { return JoinPath(WorkFolder(), QStringLiteral("new")); }
+QString Editor::WorkFolder() const { return UserWorkFolder; }
+QString Editor::NewWorkFolder() const {
+  return UserWorkFolder.isEmpty() ? QString() : JoinPath(UserWorkFolder, QStringLiteral("new"));
+}
 QString Editor::DefaultPicture() const { return JoinPath(ProgramFolder, QStringLiteral("000.jpg")); }
 QString Editor::ContentPath() const { return JoinPath(DataFolder, QStringLiteral("content.xml")); }
 

@@ -189,7 +189,13 @@ struct Editor {
   QString SymOff() const { return SymOffList.size() > 1 ? SymOffList.at(1) : QString(); }
 
   QString DataFolder;     // no trailing separator; "" when none is valid
-  QString ProgramFolder;  // the folder of the executable (symbol.csv, temp/, 000.jpg)
+  // The program's own read-only data: symbol.csv, the template temp/_content.xml and 000.jpg
+  // (share/kemo-editor when installed; see FindProgramDataFolder).
+  QString ProgramFolder;
+  // This editor's own writable work folder (the conversion's work files, and new/ for New), made
+  // per user and per running editor (see EditorWorkFolder), and the base that holds every editor's.
+  QString UserWorkFolder;
+  QString UserWorkBase;
   bool ContentChanged = false;
 
   // --- the shell ---
@@ -217,11 +223,11 @@ struct Editor {
   // The main window's mode refresh (RefreshModeDisplay calls it; unset in tests without a window).
   std::function<void(Editor&)> RefreshHook;
 
-  // Paths of the program folder.
-  QString TemplatePath() const;    // temp/_content.xml
-  QString WorkFolder() const;      // temp
-  QString NewWorkFolder() const;   // temp/new
-  QString DefaultPicture() const;  // 000.jpg of the program folder
+  // Paths of the program's data and of the work folder.
+  QString TemplatePath() const;    // temp/_content.xml of the program's data
+  QString WorkFolder() const;      // UserWorkFolder; "" when there is none
+  QString NewWorkFolder() const;   // new/ in the work folder; "" when there is none
+  QString DefaultPicture() const;  // 000.jpg of the program's data
   QString ContentPath() const;     // DataFolder/content.xml
 };
 

@@ -182,9 +182,16 @@ void RebuildAfterLoad(Editor& ed) {
 }
 
 bool IsProgramFolder(const Editor& ed, const QString& folder) {
-  if (folder.isEmpty() || ed.ProgramFolder.isEmpty()) return false;
-  for (const QString& own : {ed.ProgramFolder, ed.WorkFolder(), ed.NewWorkFolder()})
-    if (SamePath(folder, own)) return true;
+  if (folder.isEmpty()) return false;
+  for (const QString& own : {ed.ProgramFolder, ed.WorkFolder(), ed.NewWorkFolder(), ed.UserWorkBase}) {
+    if (!own.isEmpty() && SamePath(folder, own)) return true;
+  }
+  // Every editor's work folder lies under the work base and is removed when its editor ends.
+  if (!ed.UserWorkBase.isEmpty()) {
+    const QString base = QFileInfo(ed.UserWorkBase).canonicalFilePath();
+    const QString inside = QFileInfo(folder).canonicalFilePath();
+    if (!base.isEmpty() && inside.startsWith(base + QLatin1Char('/'))) return true;
+  }
   return false;
 }
 
@@ -203,7 +210,12 @@ void OnFileNew(Editor& ed) {
   }
   const QString previous = ed.DataFolder;
   const QString work = ed.NewWorkFolder();
-  QDir().mkpath(work);
+  if (work.isEmpty() || !QDir().mkpath(work)) {
+    // Without its working folder New has nowhere to put the video and the content.
+    Tell(ed, (work.isEmpty() ? QStringLiteral("作業フォルダ") : ShowPath(work)) + QStringLiteral("を作成できません。"),
+         MsgIcon::Critical);
+    return;
+  }
 
   // The video is chosen before the working folder is emptied: a cancelled choice must not take
   // away the files of the content that is still open (which may live in the working folder).

@@ -43,8 +43,9 @@ QString OpenFileDialog(Editor& ed, const QString& filter, const QString& start, 
 // source) and returns false.
 bool CopyFileChecked(Editor& ed, const QString& source, const QString& destination, bool overwrite);
 
-// True for the program's own folders (the program folder, its work folder and the working folder of
-// new content), compared by real path: they hold the program's files or are emptied by the program,
+// True for the program's own folders (the program's data, its work folder, the working folder of
+// new content, and the base that holds every running editor's work folder with all below it),
+// compared by real path: they hold the program's files or are emptied by the program,
 // so none of them is opened, converted or saved into as a data folder. Every such check calls this.
 bool IsProgramFolder(const Editor& ed, const QString& folder);
 

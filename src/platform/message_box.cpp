@@ -43,6 +43,7 @@ MsgResult QtMessageBoxes::Show(const QString& text, MsgButtons buttons, MsgIcon 
 
 MsgResult ScriptedMessageBoxes::Show(const QString& text, MsgButtons buttons, MsgIcon icon) {
   shown.push_back({kAppTitle, text, buttons, icon});
+  if (onShow) onShow(shown.back());
   if (pumpMs > 0) {
     QElapsedTimer t;
     t.start();

@@ -3,6 +3,7 @@
 // "KemoEditor", with OK, Yes/No or Yes/No/Cancel and no icon, the information icon or the critical
 // icon. Texts keep their carriage returns; only the box shows them as line breaks.
 #include <QString>
+#include <functional>
 #include <deque>
 #include <vector>
 
@@ -50,6 +51,8 @@ class ScriptedMessageBoxes : public MessageBoxes {
   MsgResult fallback = MsgResult::Yes;
   // A real box runs its own event loop while it is up; > 0 processes events that long per box.
   int pumpMs = 0;
+  // Called with each box while it is up (a test looks at the world as the user sees it then).
+  std::function<void(const Shown&)> onShow;
   std::vector<Shown> shown;
 
   QString LastText() const { return shown.empty() ? QString() : shown.back().text; }

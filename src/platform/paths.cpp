@@ -1,6 +1,10 @@
 #include "platform/paths.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <unistd.h>
 
 namespace kemo {
 
@@ -27,6 +31,43 @@ QString ShowPath(const QString& path) { return QDir::toNativeSeparators(path); }
 QString DriveRootOf(const QString& path) {
   if (path.size() >= 2 && path.at(1) == QLatin1Char(':')) return path.left(2) + QLatin1Char('\\');
   return QStringLiteral("/");
+}
+
+}  // namespace kemo
+
+namespace kemo {
+
+namespace {
+bool HoldsProgramData(const QString& folder) { return QFileInfo(JoinPath(folder, QStringLiteral("symbol.csv"))).isFile(); }
+}  // namespace
+
+QString FindProgramDataFolder(const QString& executableFolder) {
+  const QString prefixData =
+      QDir::cleanPath(JoinPath(executableFolder, QStringLiteral("../share/kemo-editor")));
+  QStringList candidates{executableFolder, prefixData};
+  for (const QString& base : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
+    candidates << JoinPath(base, QStringLiteral("kemo-editor"));
+  for (const QString& c : candidates) {
+    if (!c.isEmpty() && HoldsProgramData(c)) return QDir::cleanPath(c);
+  }
+  return prefixData;
+}
+
+QString UserWorkBase() {
+  QStringList candidates;
+  const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+  if (!cache.isEmpty()) candidates << JoinPath(cache, QStringLiteral("kemo-editor"));
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (!runtime.isEmpty()) candidates << JoinPath(runtime, QStringLiteral("kemo-editor"));
+  candidates << JoinPath(QDir::tempPath(), QStringLiteral("kemo-editor-%1").arg(::getuid()));
+  for (const QString& c : candidates) {
+    if (!QDir().mkpath(c)) continue;
+    QFile::setPermissions(c, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QFileInfo info(c);
+    // A folder of another user (a planted one in the shared temporary folder) is not ours to use.
+    if (info.isDir() && info.isWritable() && info.ownerId() == ::getuid()) return QDir::cleanPath(c);
+  }
+  return QString();
 }
 
 }  // namespace kemo

@@ -22,3 +22,19 @@ QString ShowPath(const QString& path);
 QString DriveRootOf(const QString& path);
 
 }  // namespace kemo
+
+namespace kemo {
+
+// The program's own read-only data (symbol.csv, 000.jpg, temp/_content.xml): the first of
+//   the executable's folder itself, when it holds symbol.csv (an unpacked copy),
+//   <executable's folder>/../share/kemo-editor (the install prefix, and the build tree's layout),
+//   kemo-editor/ in the XDG data folders ($XDG_DATA_HOME, $XDG_DATA_DIRS)
+// that holds symbol.csv; the prefix's folder when none does (the messages then name it).
+QString FindProgramDataFolder(const QString& executableFolder);
+
+// The per-user writable place that holds the editors' work folders: kemo-editor/ in the XDG cache
+// folder, else in the XDG runtime folder, else kemo-editor-<uid> in the temporary folder; the first
+// one that can be made. "" when none can.
+QString UserWorkBase();
+
+}  // namespace kemo

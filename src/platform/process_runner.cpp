@@ -8,6 +8,12 @@
 
 #include "platform/paths.h"
 
+#if defined(__linux__)
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+#endif
+
 namespace kemo {
 
 ProcessResult QtProcessRunner::Run(const QString& program, const QStringList& args, const QString& workFolder,
@@ -20,6 +26,15 @@ ProcessResult QtProcessRunner::Run(const QString& program, const QStringList& ar
   // ffmpeg reads its standard input for interactive keys; give it nothing to read.
   process.setStandardInputFile(QProcess::nullDevice());
   process.setStandardOutputFile(QProcess::nullDevice());
+#if defined(__linux__)
+  // The program dies with the editor, however the editor ends (even kill -9): otherwise an encoder
+  // would go on writing into a work folder that nobody reads any more.
+  const pid_t editor = ::getpid();
+  process.setChildProcessModifier([editor] {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != editor) ::_exit(127);  // the editor ended before the line above
+  });
+#endif
 
   QEventLoop loop;
   bool cancelled = false;

@@ -31,7 +31,8 @@ class ProcessRunner {
 };
 
 // The runner on QProcess: standard input and output go to the null device, the window's events are
-// processed in a local event loop until the program has ended.
+// processed in a local event loop until the program has ended. On Linux the program is killed when
+// the editor's process ends, in whatever way (PR_SET_PDEATHSIG).
 class QtProcessRunner : public ProcessRunner {
  public:
   ProcessResult Run(const QString& program, const QStringList& args, const QString& workFolder,

@@ -27,7 +27,6 @@ ProgramFolder::ProgramFolder() {
   CopyFileTo(res + QStringLiteral("/symbol.csv"), path() + QStringLiteral("/symbol.csv"));
   CopyFileTo(res + QStringLiteral("/000.jpg"), path() + QStringLiteral("/000.jpg"));
   CopyFileTo(res + QStringLiteral("/temp/_content.xml"), path() + QStringLiteral("/temp/_content.xml"));
-  QDir().mkpath(path() + QStringLiteral("/temp/new"));
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -82,6 +81,7 @@ Window::Window() {
   s.beeper = &beeper;
   s.pointer = &pointer;
   window = std::make_unique<FrmMain>(s, program.path());
+  ed().UserWorkFolder = program.work();
 }
 
 Window::~Window() {
@@ -110,6 +110,7 @@ BoundTables::BoundTables() : ed(std::make_unique<Editor>()) {
   ed->svc.messages = &messages;
   ed->svc.clock = &clock;
   ed->ProgramFolder = program.path();
+  ed->UserWorkFolder = program.work();
   ed->DataFolder = data.path();
   ReadSymbolFile(*ed);
 }

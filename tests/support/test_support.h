@@ -17,14 +17,17 @@
 
 namespace kemo::test {
 
-// A fresh program folder (symbol.csv, temp/_content.xml, temp/new, 000.jpg) in a temporary folder.
+// A fresh copy of the program's data (symbol.csv, temp/_content.xml, 000.jpg) in a temporary
+// folder, and a work folder of its own beside it, as the editor's EditorWorkFolder gives.
 class ProgramFolder {
  public:
   ProgramFolder();
   QString path() const { return dir_.path(); }
+  QString work() const { return work_.path(); }
 
  private:
   QTemporaryDir dir_;
+  QTemporaryDir work_;
 };
 
 // Writes text to a file (UTF-8 unless bytes are given), creating its folder.

@@ -8,6 +8,8 @@ mkdir -p "$SHOTS"
 WORK=$(mktemp -d)
 export XDG_RUNTIME_DIR=$WORK/runtime
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# The editor's work folders (under the user's cache) are the test's own.
+export XDG_CACHE_HOME=$WORK/cache
 unset QT_QPA_PLATFORM
 XVFB_PID=""
 EDITOR_PID=""

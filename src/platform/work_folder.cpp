@@ -1,0 +1,69 @@
+#include "platform/work_folder.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/paths.h"
+
+namespace kemo {
+
+namespace {
+const QString kLockSuffix = QStringLiteral(".lock");
+}
+
+void EditorWorkFolder::RemoveAbandoned(const QString& base, int graceSeconds) {
+  if (base.isEmpty()) return;
+  const QDateTime now = QDateTime::currentDateTimeUtc();
+  const QStringList locks = QDir(base).entryList({QStringLiteral("run-*") + kLockSuffix}, QDir::Files | QDir::Hidden);
+  for (const QString& name : locks) {
+    const QString lock = JoinPath(base, name);
+    if (QFileInfo(lock).lastModified().toUTC().secsTo(now) < graceSeconds) continue;
+    const QByteArray encoded = QFile::encodeName(lock);
+    const int fd = ::open(encoded.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) continue;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      // Nobody holds it: its editor has ended. The folder goes first, then the lock.
+      QDir(JoinPath(base, name.chopped(kLockSuffix.size()))).removeRecursively();
+      ::unlink(encoded.constData());
+    }
+    ::close(fd);
+  }
+}
+
+EditorWorkFolder::EditorWorkFolder(const QString& base) : base_(base) {
+  if (base.isEmpty()) return;
+  RemoveAbandoned(base);
+  QByteArray pattern = QFile::encodeName(JoinPath(base, QStringLiteral("run-XXXXXX") + kLockSuffix));
+  const int fd = ::mkostemps(pattern.data(), static_cast<int>(kLockSuffix.size()), O_CLOEXEC);
+  if (fd < 0) return;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::unlink(pattern.constData());
+    ::close(fd);
+    return;
+  }
+  const QString lock = QFile::decodeName(pattern);
+  const QString folder = lock.chopped(kLockSuffix.size());
+  if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0) {
+    ::unlink(pattern.constData());
+    ::close(fd);
+    return;
+  }
+  lockFd_ = fd;
+  lockPath_ = lock;
+  path_ = folder;
+}
+
+EditorWorkFolder::~EditorWorkFolder() {
+  if (lockFd_ < 0) return;
+  QDir(path_).removeRecursively();
+  ::unlink(QFile::encodeName(lockPath_).constData());
+  ::close(lockFd_);
+}
+
+}  // namespace kemo
