@@ -382,7 +382,7 @@ TEST(NothingLost, AProgramFolderIsNeitherOpenedNorConverted) {
   MakeDataFolder(work);
   const QString link = f.Path(QStringLiteral("looks-like-data"));
   ASSERT_TRUE(QFile::link(work, link));
-  for (const QString& spelling : {link, ed.ProgramFolder + QStringLiteral("/temp/../temp")}) {
+  for (const QString& spelling : {link, work + QStringLiteral("/../") + FileNameOfPath(work)}) {
     f.w.messages.Clear();
     f.Open(spelling);
     ASSERT_EQ(f.w.messages.shown.size(), 1u);
