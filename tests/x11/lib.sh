@@ -37,11 +37,13 @@ start_x() {
   mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
   XVFB_PID=$!
-  read -r -t 20 n <"$fifo" || true
+  read -r -t 60 n <"$fifo" || true
   [ -n "$n" ] || fail "no X display could be started: $(tail -3 "$WORK/xvfb.log")"
   export DISPLAY=":$n"
-  for _ in $(seq 1 50); do
+  # On a busy machine the server may take its time to answer its first client.
+  for _ in $(seq 1 300); do
     if xdpyinfo >/dev/null 2>&1; then return 0; fi
+    kill -0 "$XVFB_PID" 2>/dev/null || fail "the X server ended: $(tail -3 "$WORK/xvfb.log")"
     sleep 0.1
   done
   fail "the X display :$n does not answer"
@@ -77,15 +79,32 @@ click_twips() {
   xdotool mousemove --sync "$x" "$y" click "${3:-1}"
 }
 
-# Waits for a message box of the editor (titled KemoEditor), keeps a screenshot, answers with a key.
+# Gives the editor a moment to draw and take focus (longer on a busy machine).
+settle() { sleep "${1:-0.5}"; }
+
+# Focuses a window and waits until the X server says it has the focus.
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowactivate --sync "$1" 2>/dev/null || true; }
+
+# True while a message box of the editor is up.
+box_up() { xdotool search --onlyvisible --name "^KemoEditor$" >/dev/null 2>&1; }
+
+# Waits (up to $3 seconds, 60 by default) for a message box of the editor (titled KemoEditor),
+# keeps a screenshot, answers with a key.
 answer_box() {
-  local name=$1 key=${2:-Return} id=""
-  id=$(wait_window "^KemoEditor$" 30) || fail "no message box at step $name"
+  local name=$1 key=${2:-Return} limit=${3:-60} id=""
+  id=$(wait_window "^KemoEditor$" "$limit") || fail "no message box at step $name"
   xdotool windowfocus --sync "$id" 2>/dev/null || true
   sleep 0.3
   shot "$name"
   xdotool key "$key"
-  for _ in $(seq 1 50); do
+  for _ in $(seq 1 100); do
+    xdotool search --onlyvisible --name "^KemoEditor$" 2>/dev/null | grep -qx "$id" || return 0
+    sleep 0.1
+  done
+  # A key that got lost on a busy machine: once more.
+  xdotool windowfocus --sync "$id" 2>/dev/null || true
+  xdotool key --window "$id" "$key" 2>/dev/null || xdotool key "$key"
+  for _ in $(seq 1 100); do
     xdotool search --onlyvisible --name "^KemoEditor$" 2>/dev/null | grep -qx "$id" || return 0
     sleep 0.1
   done
@@ -95,7 +114,7 @@ answer_box() {
 title_of() { xdotool getwindowname "$1"; }
 
 wait_title() {
-  local wid=$1 pattern=$2 limit=${3:-20}
+  local wid=$1 pattern=$2 limit=${3:-60}
   for _ in $(seq 1 $((limit * 10))); do
     title_of "$wid" | grep -q -- "$pattern" && return 0
     sleep 0.1
