@@ -28,5 +28,5 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # and the converters in -base), the encoder, the interface font and Qt's Japanese texts.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6multimedia6, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav, ffmpeg, fonts-noto-cjk, qt6-translations-l10n")
+    "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav, ffmpeg, fonts-noto-cjk, qt6-translations-l10n")
 include(CPack)

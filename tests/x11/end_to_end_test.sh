@@ -41,6 +41,9 @@ for _ in $(seq 1 600); do [ -f "$SAMPLE/Video.avi" ] && break; sleep 0.1; done
 [ -f "$SAMPLE/Video.avi" ] || fail "no Video.avi after the conversion"
 sleep 1
 answer_box 05-converted
+# Nothing of the video stays in this editor's work folder.
+left=$(find "$XDG_CACHE_HOME/kemo-editor" -type f -name 'Video.*' 2>/dev/null)
+[ -z "$left" ] || fail "the conversion left in the work folder: $left"
 sleep 1
 shot 06-after-conversion
 
@@ -134,6 +137,8 @@ for _ in $(seq 1 100); do
 done
 kill -0 "$EDITOR_PID" 2>/dev/null && fail "the editor did not end after the exit question"
 EDITOR_PID=""
+remaining=$(ls -A "$XDG_CACHE_HOME/kemo-editor" 2>/dev/null || true)
+[ -z "$remaining" ] || fail "the work folder stayed after the editor ended: $remaining"
 
 # What is on disk.
 scenes_after=$(grep -o '<scene ' "$SAMPLE/content.xml" | wc -l)
