@@ -40,14 +40,26 @@ for p in libqt6widgets6 libqt6multimedia6 libqt6multimediawidgets6 gstreamer1.0-
 done
 
 # --- installed: a root-owned tree, as under /usr ---------------------------------------------------
-ROOT=$WORK/root
-mkdir -p "$ROOT"
-dpkg-deb -x "$deb" "$ROOT"
-chown -R root:root "$ROOT"
-chmod -R go-w "$ROOT"
-APP=$ROOT/usr/bin/kemo-editor
+# KEMO_TEST_APT_INSTALL=1 installs the package into this machine's /usr with apt-get instead (and
+# leaves it installed).
+if [ "${KEMO_TEST_APT_INSTALL:-0}" = 1 ]; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --reinstall "$deb" >"$WORK/apt.log" 2>&1 ||
+    { tail -20 "$WORK/apt.log"; fail "apt-get install $deb"; }
+  listed=$(dpkg -L kemo-editor | grep '^/usr/bin/.' || true)
+  [ "$listed" = "/usr/bin/kemo-editor" ] || fail "dpkg -L shows under /usr/bin: $listed"
+  APP=/usr/bin/kemo-editor
+  TREE=/usr/share/kemo-editor
+else
+  ROOT=$WORK/root
+  mkdir -p "$ROOT"
+  dpkg-deb -x "$deb" "$ROOT"
+  chown -R root:root "$ROOT"
+  chmod -R go-w "$ROOT"
+  APP=$ROOT/usr/bin/kemo-editor
+  TREE=$ROOT
+fi
 [ -x "$APP" ] || fail "no executable at $APP"
-before=$(cd "$ROOT" && find . | sort | md5sum)
+before=$(cd "$TREE" && find . -printf '%p %s %T@\n' | sort | md5sum)
 
 # --- the user's side ------------------------------------------------------------------------------
 UHOME=$(mktemp -d /tmp/kemo-user.XXXXXX)
@@ -140,7 +152,8 @@ scenes=$(grep -o '<scene ' "$saved/content.xml" | wc -l)
 [ "$scenes" -ge 2 ] || fail "the saved content.xml holds $scenes scenes"
 [ -s "$saved/Video.flv" ] && [ -s "$saved/Video.avi" ] || fail "the saved folder lacks the videos: $(ls "$saved")"
 [ "$(stat -c %U "$saved/content.xml")" = "$USER_NAME" ] || fail "content.xml is not the user's"
-[ "$(cd "$ROOT" && find . | sort | md5sum)" = "$before" ] || fail "something was written into the installed tree"
+[ "$(cd "$TREE" && find . -printf '%p %s %T@\n' | sort | md5sum)" = "$before" ] ||
+  fail "something was written into the installed program's data"
 remaining=$(ls -A "$CACHE/kemo-editor" 2>/dev/null || true)
 [ -z "$remaining" ] || fail "the work folder stayed after the editor ended: $remaining"
 echo "PASS installed: $(basename "$deb") run by $USER_NAME: New, convert, insert, save ($scenes scenes)"
