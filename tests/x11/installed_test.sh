@@ -76,12 +76,24 @@ trap 'cleanup; cleanup_user' EXIT
 
 start_x
 CACHE=$UHOME/.cache
-runuser -u "$USER_NAME" -- env -i PATH=/usr/bin:/bin HOME="$UHOME" USER="$USER_NAME" DISPLAY="$DISPLAY" \
-  XDG_RUNTIME_DIR="$UHOME/runtime" XDG_CACHE_HOME="$CACHE" LANG=C.UTF-8 \
-  QT_MEDIA_BACKEND=gstreamer GST_PLUGIN_FEATURE_RANK=fakeaudiosink:MAX \
-  "$APP" >"$WORK/editor.log" 2>&1 &
-EDITOR_PID=$!
-wid=$(wait_window "Kemo.Editor" 60) || fail "the installed editor's window did not appear"
+launch_as_user() {
+  runuser -u "$USER_NAME" -- env -i PATH=/usr/bin:/bin HOME="$UHOME" USER="$USER_NAME" DISPLAY="$DISPLAY" \
+    XDG_RUNTIME_DIR="$UHOME/runtime" XDG_CACHE_HOME="$CACHE" LANG=C.UTF-8 \
+    QT_MEDIA_BACKEND=gstreamer GST_PLUGIN_FEATURE_RANK=fakeaudiosink:MAX \
+    "$APP" >"$WORK/editor.log" 2>&1 &
+  EDITOR_PID=$!
+}
+launch_as_user
+if ! wid=$(wait_window "Kemo.Editor" 60); then
+  # A display lost before the editor reached it (the server gone on a busy machine): once more.
+  if ! kill -0 "$EDITOR_PID" 2>/dev/null && grep -q 'could not connect to display' "$WORK/editor.log"; then
+    echo "the editor found no display; starting the server and the editor again"
+    kill "$XVFB_PID" 2>/dev/null || true
+    start_x
+    launch_as_user
+  fi
+  wid=$(wait_window "Kemo.Editor" 60) || fail "the installed editor's window did not appear"
+fi
 editor_uid=$(ps -o uid= -p "$(pgrep -P "$EDITOR_PID" | head -1)" 2>/dev/null | tr -d ' ' || true)
 [ "$editor_uid" = "$(id -u "$USER_NAME")" ] || fail "the editor runs as uid '$editor_uid'"
 settle

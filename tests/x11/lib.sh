@@ -34,8 +34,11 @@ fail() {
 start_x() {
   # The server picks a free display itself and tells its number, so two servers never race for one.
   local fifo=$WORK/displayfd n=""
+  rm -f "$fifo"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
+  # -noreset: the server stays up between clients (a reset after xdpyinfo left, on a busy machine,
+  # refused the editor that connected next).
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
   XVFB_PID=$!
   read -r -t 60 n <"$fifo" || true
   [ -n "$n" ] || fail "no X display could be started: $(tail -3 "$WORK/xvfb.log")"
