@@ -55,6 +55,35 @@ TEST(Playback, TimeText) {
   EXPECT_EQ(FormatTimeText(std::nan("")), QStringLiteral("00:00.000"));
 }
 
+// Rounding to milliseconds carries into seconds and minutes, and halves round up on the decimal
+// digits the value was written with, whatever its binary form.
+TEST(Playback, TimeTextRoundsWithCarryAndDecimalHalves) {
+  EXPECT_EQ(FormatTimeText(5.9996), QStringLiteral("00:06.000"));
+  EXPECT_EQ(FormatTimeText(59.9995), QStringLiteral("01:00.000"));
+  EXPECT_EQ(FormatTimeText(3599.9999), QStringLiteral("60:00.000"));
+  EXPECT_EQ(FormatTimeText(-0.0004), QStringLiteral("00:00.000"));
+  EXPECT_EQ(FormatTimeText(-1.5), QStringLiteral("-00:01.500"));
+  // 1.0005 and 4.0005 lie on different sides of the half in binary.
+  EXPECT_EQ(FormatTimeText(1.0005), QStringLiteral("00:01.001"));
+  EXPECT_EQ(FormatTimeText(4.0005), QStringLiteral("00:04.001"));
+  EXPECT_EQ(FormatTimeText(1.00049), QStringLiteral("00:01.000"));
+  EXPECT_DOUBLE_EQ(RoundToMilliseconds(1.0005), 1.001);
+  EXPECT_DOUBLE_EQ(RoundToMilliseconds(4.0005), 4.001);
+  EXPECT_EQ(RoundToWholeMilliseconds(0.0005), 1);
+  EXPECT_EQ(RoundToWholeMilliseconds(1e-7), 0);
+  EXPECT_EQ(RoundToWholeMilliseconds(1e300), 1'000'000'000'000'000'000LL);
+
+  // Every text written reads back as the time it shows, exactly, also at the carries.
+  for (double t : {0.0, 0.001, 5.9996, 12.3, 62.345, 599.9995, 5999.999, 6000.0, 12345.678}) {
+    const QString text = FormatTimeText(t);
+    EXPECT_EQ(ParseTimeText(text), RoundToMilliseconds(t)) << text.toStdString();
+    EXPECT_EQ(FormatTimeText(ParseTimeText(text)), text);
+  }
+  EXPECT_EQ(ParseTimeText(QStringLiteral("00:12.300")), 12.3);
+  EXPECT_EQ(ParseTimeText(QStringLiteral("-00:01.500")), -1.5);
+  EXPECT_EQ(ParseTimeText(QStringLiteral("00:09.5")), 9.5);
+}
+
 TEST(Playback, SeekButtonsOnAPausedVideo) {
   Loaded w;
   Editor& ed = w.ed();

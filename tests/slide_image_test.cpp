@@ -1,6 +1,7 @@
 // Choosing a slide's picture in the working grid: the drop-down over the image cell, names that are
 // and are not files of the data folder, and the import of a picture from another folder, with real
 // files on disk.
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -213,3 +214,36 @@ TEST_F(SlideImage, LeavingTheDropDownHidesIt) {
 }
 
 }  // namespace
+
+// The drop-down used with the mouse, as the user does: opened over a cell that already holds a
+// listed name, its list opens and another picture can be chosen, every time.
+TEST_F(SlideImage, DropDownOverAListedNameOpensAndTakesAnotherPicture) {
+  w.window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.window.get()));
+  DataGrid* g = ed().ui.dgSlideEdit;
+  for (const QString& pick : {QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("a.jpg")}) {
+    SCOPED_TRACE(pick.toStdString());
+    const QRect cell = g->visualRect(g->model()->index(1, 3));
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, QPoint(cell.right() - cell.height() / 2, cell.center().y()));
+    test::Pump(30);
+    ASSERT_FALSE(combo()->isHidden());
+    // The arrow at the combo's right end opens the list.
+    QTest::mouseClick(combo(), Qt::LeftButton, {}, QPoint(combo()->width() - 6, combo()->height() / 2));
+    test::Pump(30);
+    QAbstractItemView* list = combo()->view();
+    ASSERT_TRUE(list->isVisible()) << "the list closed at once; combo hidden " << combo()->isHidden() << " cell "
+                                   << Cell().toStdString() << " msgs " << w.messages.shown.size();
+    EXPECT_FALSE(combo()->isHidden());
+    EXPECT_EQ(Cell(), pick == QStringLiteral("b.jpg") ? QStringLiteral("a.jpg") : QStringLiteral("b.jpg"));
+    const int row = combo()->findText(pick);
+    ASSERT_GE(row, 0);
+    const QRect item = list->visualRect(list->model()->index(row, 0));
+    test::Pump(QApplication::doubleClickInterval() + 50);  // the list ignores a release right after it opened
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+    test::Pump(30);
+    EXPECT_EQ(Cell(), pick);
+    EXPECT_EQ(ed().SldEdt[1].image, pick);
+    EXPECT_TRUE(combo()->isHidden());
+    EXPECT_TRUE(w.messages.shown.empty());
+  }
+}

@@ -179,6 +179,7 @@ void RebuildAfterLoad(Editor& ed) {
   BuildPointTable(ed);
   BuildStageView(ed);
   LayoutPointMarkers(ed, false);
+  TellPointsOutOfOrder(ed);
 }
 
 bool IsProgramFolder(const Editor& ed, const QString& folder) {

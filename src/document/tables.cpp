@@ -32,9 +32,6 @@ bool ReadTime(const QString& text, double* value) {
   return true;
 }
 
-// Rounded to three decimals, half away from zero, as the "0.000" pattern rounds.
-double RoundToMilliseconds(double v) { return std::round(v * 1000.0) / 1000.0 + 0.0; }
-
 std::vector<Column> SlideColumns(bool idAsText) {
   return {{SlideColumn::Id, idAsText ? FieldType::Text : FieldType::Integer, idAsText ? 4 : 0},
           {SlideColumn::Time, FieldType::Text, 12},
@@ -193,6 +190,7 @@ void BuildRecords(Editor& ed) {
     GetXmlAttrs(ed.CurXml[i], {u"t", u"x", u"y"}, values);
     p.id = static_cast<int16_t>(i + 1);
     double t = 0.0;
+    // Rounded to three decimals, half away from zero, as the "0.000" pattern rounds the text.
     p.t = ReadTime(values[0], &t) ? RoundToMilliseconds(t) : 0.0;
     p.timeText = FormatTimeText(p.t);
     p.x = std::move(values[1]);

@@ -1,5 +1,6 @@
 #include "platform/data_grid.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -62,6 +63,8 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
   setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
 }
 
+DataGrid::~DataGrid() { WatchApplication(false); }
+
 void DataGrid::Bind(RecordSet* rs) {
   if (rs_ == rs) {
     FollowRecordSet(rs ? rs->CurrentRow() : -1);
@@ -92,11 +95,113 @@ void DataGrid::FollowRecordSet(int row) {
 }
 
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  // Moving the row ends an open edit (the view stores it first); its handler then runs once the
+  // move is over, not inside it.
+  const bool nested = changingCurrent_;
+  changingCurrent_ = true;
   QTableView::currentChanged(current, previous);
+  changingCurrent_ = nested;
   if (!rs_ || following_ || !current.isValid()) return;
   following_ = true;
   rs_->MoveTo(current.row());
   following_ = false;
+}
+
+// Cell edits. The toolkit stores an editor's text on Enter, Tab, a move to another row and the
+// loss of focus to another window; a click on a control that takes no focus, a shortcut or a menu
+// would leave the editor open with its text shown but not stored. While an editor is open the grid
+// watches the application for those and ends the edit first, so the command sees the text.
+bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+  const bool opened = QTableView::edit(index, trigger, event);
+  if (opened && state() == EditingState) {
+    QWidget* editor = indexWidget(index);
+    if (editor && editor != editor_) {
+      editor_ = editor;
+      editIndex_ = index;
+      enterPressed_ = false;
+      // Installed after the delegate's own filter, so it sees Enter before the delegate ends the edit.
+      editor->installEventFilter(this);
+      WatchApplication(true);
+    }
+  }
+  return opened;
+}
+
+void DataGrid::commitData(QWidget* editor) {
+  committing_ = true;
+  QTableView::commitData(editor);
+  committing_ = false;
+  if (editor == editor_ && editIndex_.isValid())
+    pending_ = Committed{editIndex_.row(), editIndex_.column(), enterPressed_};
+}
+
+void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  const bool mine = editor != nullptr && editor == editor_;
+  if (mine) {
+    editor->removeEventFilter(this);
+    editor_ = nullptr;
+    editIndex_ = QPersistentModelIndex();
+    enterPressed_ = false;
+  }
+  // Tab may open the next cell's editor in here.
+  QTableView::closeEditor(editor, hint);
+  if (!mine || !pending_) return;
+  if (changingCurrent_)
+    QMetaObject::invokeMethod(this, &DataGrid::DeliverCommit, Qt::QueuedConnection);
+  else
+    DeliverCommit();
+}
+
+void DataGrid::CommitEdit() {
+  if (QWidget* editor = editor_) {
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+  }
+  if (pending_ && !changingCurrent_) DeliverCommit();
+}
+
+void DataGrid::DeliverCommit() {
+  if (!editor_) WatchApplication(false);
+  if (!pending_) return;
+  const Committed c = *pending_;
+  pending_.reset();
+  if (onCellCommitted) onCellCommitted(c.row, c.column, c.byEnter);
+}
+
+void DataGrid::WatchApplication(bool on) {
+  if (on == watchingApp_ || !qApp) return;
+  watchingApp_ = on;
+  if (on)
+    qApp->installEventFilter(this);
+  else
+    qApp->removeEventFilter(this);
+}
+
+bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
+  // Only the open editor and, while there is one, the application pass through here; nothing is
+  // swallowed.
+  const QEvent::Type type = event->type();
+  if (type == QEvent::KeyPress && watched == editor_) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) enterPressed_ = true;
+    return false;
+  }
+  if (!editor_ && !pending_) {
+    WatchApplication(false);
+    return false;
+  }
+  // A command is about to run, or the user turned to something else than the editor.
+  bool elsewhere = false;
+  if (type == QEvent::Shortcut || type == QEvent::ApplicationDeactivate ||
+      (type == QEvent::WindowDeactivate && watched == window())) {
+    elsewhere = true;
+  } else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick || type == QEvent::Show) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    const bool counts = w && (type != QEvent::Show || w->windowType() == Qt::Popup);
+    elsewhere = counts && !(editor_ && (w == editor_ || editor_->isAncestorOf(w)));
+  }
+  if (elsewhere) CommitEdit();
+  return false;
 }
 
 void DataGrid::SetGridFont(const QString& family, double pointSize, bool headerBold) {

@@ -2,8 +2,11 @@
 // A grid bound to a RecordSet. The grid's highlighted row is the set's current row both ways: moving
 // the set moves the highlight, and the user's clicks and arrow keys move the set. Events carry the
 // shape the editor's handlers expect (key code and shift, button and position in twips).
+#include <QPersistentModelIndex>
+#include <QPointer>
 #include <QTableView>
 #include <functional>
+#include <optional>
 
 namespace kemo {
 
@@ -13,6 +16,9 @@ class DataGrid : public QTableView {
   Q_OBJECT
  public:
   explicit DataGrid(QWidget* parent = nullptr);
+  ~DataGrid() override;
+
+  using QTableView::edit;
 
   void Bind(RecordSet* rs);
   RecordSet* Bound() const { return rs_; }
@@ -41,6 +47,19 @@ class DataGrid : public QTableView {
   QString CurrentCellText(int column) const;
   void SetCurrentCellText(int column, const QString& text);
 
+  // A cell editor is open.
+  bool IsEditing() const { return editor_ != nullptr; }
+  // Ends an open cell edit, storing its text in the record set first; onCellCommitted follows.
+  void CommitEdit();
+  // True while the text of a cell editor goes into the record set.
+  bool IsCommittingEdit() const { return committing_; }
+
+  // After a cell editor closed and its text went into the record set, whatever ended the edit:
+  // Enter, Tab, another row, a click on another control, a shortcut or a menu, the window losing
+  // the focus. byEnter tells an edit ended by Enter. It runs once the editor is gone, so the
+  // handler may rebuild the table or ask a question.
+  std::function<void(int row, int column, bool byEnter)> onCellCommitted;
+
   // Handlers. KeyDown runs before the grid applies the key; returning true swallows the key.
   std::function<bool(int keyCode, int shift)> onKeyDown;
   std::function<void(int keyAscii)> onKeyPress;
@@ -56,12 +75,31 @@ class DataGrid : public QTableView {
   void mousePressEvent(QMouseEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+  void commitData(QWidget* editor) override;
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FollowRecordSet(int row);
+  void DeliverCommit();
+  void WatchApplication(bool on);
   RecordSet* rs_ = nullptr;
   int buttonColumn_ = -1;
   bool following_ = false;
+
+  // The open cell editor and its cell; the edit stored but not yet handed to onCellCommitted.
+  QPointer<QWidget> editor_;
+  QPersistentModelIndex editIndex_;
+  bool enterPressed_ = false;
+  bool committing_ = false;
+  bool changingCurrent_ = false;
+  bool watchingApp_ = false;
+  struct Committed {
+    int row = -1, column = -1;
+    bool byEnter = false;
+  };
+  std::optional<Committed> pending_;
 };
 
 // Key codes and button values in the form the handlers use.

@@ -65,10 +65,14 @@ QVariant RecordSet::Coerce(int column, const QVariant& v) const {
 void RecordSet::SetField(const QString& column, const QVariant& value) { SetField(ColumnIndex(column), value); }
 
 void RecordSet::SetField(int column, const QVariant& value) {
-  if (!HasCurrent() || column < 0 || column >= static_cast<int>(columns_.size())) return;
-  rows_[current_][column] = Coerce(column, value);
+  if (HasCurrent()) SetFieldAt(current_, column, value);
+}
+
+void RecordSet::SetFieldAt(int row, int column, const QVariant& value) {
+  if (row < 0 || row >= RecordCount() || column < 0 || column >= static_cast<int>(columns_.size())) return;
+  rows_[row][column] = Coerce(column, value);
   if (!bulk_) {
-    const QModelIndex idx = index(current_, column);
+    const QModelIndex idx = index(row, column);
     Q_EMIT dataChanged(idx, idx);
   }
 }

@@ -45,6 +45,8 @@ class RecordSet : public QAbstractTableModel {
   // Sets a field of the current row by column name; unknown names and no current row do nothing.
   void SetField(const QString& column, const QVariant& value);
   void SetField(int column, const QVariant& value);
+  // Sets a field of any row without moving the current row.
+  void SetFieldAt(int row, int column, const QVariant& value);
   QVariant Field(const QString& column) const;
   QVariant FieldAt(int row, int column) const;
   QString Text(const QString& column) const { return Field(column).toString(); }

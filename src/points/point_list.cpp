@@ -184,56 +184,123 @@ bool OnPointGridKeyDown(Editor& ed, int keyCode) {
   return false;
 }
 
-void CommitPointRow(Editor& ed) {
-  RecordSet* rs = ed.RS_CUR;
-  if (!rs || !rs->HasCurrent()) return;
-  // Rows and slots match one to one; the row, not an ID typed over, says which point it is.
-  const int id = rs->CurrentRow() + 1;
-  if (id > ed.CurCnt || id > MaxRecords) return;
-  if (CurrentId(rs, kIdColumn) != id) rs->SetField(kIdColumn, id);
-  PointRecord& p = ed.Cur[id - 1];
-  bool changed = false;
+namespace {
 
-  const QString timeCell = rs->Text(kTimeColumn);
+// Takes the cells of row `row` of a point table into p. A cell that holds no time or number, or
+// is left as it was shown, keeps the stored value and shows it again. True when p changed;
+// *timeChanged tells whether its time did.
+bool TakePointCells(RecordSet& rs, int row, PointRecord& p, bool* timeChanged) {
+  bool changed = false;
+  *timeChanged = false;
+  const int timeCol = rs.ColumnIndex(kTimeColumn);
+  const QString timeCell = rs.FieldAt(row, timeCol).toString();
   if (timeCell != p.timeText) {
     if (IsTimeText(timeCell)) {
-      p.t = std::round(ParseTimeText(timeCell.trimmed()) * 1000.0) / 1000.0;
+      const double t = RoundToMilliseconds(ParseTimeText(timeCell.trimmed()));
+      *timeChanged = t != p.t;
+      p.t = t;
       p.timeText = FormatTimeText(p.t);
       changed = true;
     }
     // A text that is no time keeps the point's time; the cell shows it again.
-    rs->SetField(kTimeColumn, p.timeText);
+    rs.SetFieldAt(row, timeCol, p.timeText);
   }
   // The cells show whole percentages: a cell left as it was keeps the stored fraction with its
   // full precision, only a changed one replaces it.
   auto commitFraction = [&](const QString& column, QString& fraction) {
-    const QString cell = rs->Text(column);
+    const int col = rs.ColumnIndex(column);
+    const QString cell = rs.FieldAt(row, col).toString();
     if (cell == PercentText(fraction)) return;
     QString v;
     if (PercentToFraction(cell, &v)) {
       fraction = v;
       changed = true;
     }
-    rs->SetField(column, PercentText(fraction));
+    rs.SetFieldAt(row, col, PercentText(fraction));
   };
   commitFraction(kXColumn, p.x);
   commitFraction(kYColumn, p.y);
-  const QString mark = rs->Text(kMarkColumn);
+  const QString mark = rs.FieldAt(row, rs.ColumnIndex(kMarkColumn)).toString();
   if (mark != p.mark) {
     p.mark = mark;
     changed = true;
   }
-  if (!changed) return;
-  if (Stage* stage = ed.ui.img) {
-    bool okX = false, okY = false;
-    const double x = ReadNumber(p.x, &okX), y = ReadNumber(p.y, &okY);
-    const StageMarker& m = stage->Marker(MarkerArray::Point, id - 1);
-    if (okX && okY)
-      stage->MoveMarker(MarkerArray::Point, id - 1, x * stage->WidthTwips() - m.width / 2 + 10,
-                        y * stage->HeightTwips() - m.height / 2 + 10);
-    stage->SetMarkerTooltip(MarkerArray::Point, id - 1, PointTooltip(QStringLiteral("ID"), id, p));
+  return changed;
+}
+
+// Puts a marker at its point's place on the stage, with its tooltip.
+void PlaceMarker(Stage* stage, MarkerArray array, int slot, const PointRecord& p, const QString& prefix) {
+  if (!stage) return;
+  bool okX = false, okY = false;
+  const double x = ReadNumber(p.x, &okX), y = ReadNumber(p.y, &okY);
+  const StageMarker& m = stage->Marker(array, slot);
+  if (okX && okY)
+    stage->MoveMarker(array, slot, x * stage->WidthTwips() - m.width / 2 + 10, y * stage->HeightTwips() - m.height / 2 + 10);
+  stage->SetMarkerTooltip(array, slot, PointTooltip(prefix, slot + 1, p));
+}
+
+}  // namespace
+
+void CommitPointRow(Editor& ed) {
+  if (ed.RS_CUR && ed.RS_CUR->HasCurrent()) CommitPointRow(ed, ed.RS_CUR->CurrentRow());
+}
+
+void CommitPointRow(Editor& ed, int row) {
+  RecordSet* rs = ed.RS_CUR;
+  if (!rs || row < 0 || row >= rs->RecordCount()) return;
+  // Rows and slots match one to one; the row, not an ID typed over, says which point it is.
+  const int id = row + 1;
+  if (id > ed.CurCnt || id > MaxRecords) return;
+  const int idCol = rs->ColumnIndex(kIdColumn);
+  if (rs->FieldAt(row, idCol).toInt() != id) rs->SetFieldAt(row, idCol, id);
+  bool timeChanged = false;
+  if (!TakePointCells(*rs, row, ed.Cur[id - 1], &timeChanged)) return;
+  Stage* stage = ed.ui.img;
+  PlaceMarker(stage, MarkerArray::Point, id - 1, ed.Cur[id - 1], QStringLiteral("ID"));
+
+  // The track stays in time order: a time that breaks it moves the point to its place.
+  const int slot = timeChanged ? MovePointToPlace(ed.Cur, ed.CurCnt, id - 1) : id - 1;
+  if (slot != id - 1) {
+    const int lo = std::min(slot, id - 1), hi = std::max(slot, id - 1);
+    MoveMarkersWithPoint(stage, MarkerArray::Point, id - 1, slot);
+    {
+      RecordSet::BulkLoad bulk(*rs);
+      for (int i = lo; i <= hi; ++i) {
+        rs->MoveTo(i);
+        WritePointRow(*rs, kIdColumn, ed.Cur[i]);
+        if (stage) stage->SetMarkerTooltip(MarkerArray::Point, i, PointTooltip(QStringLiteral("ID"), i + 1, ed.Cur[i]));
+      }
+      rs->MoveTo(slot);
+    }
   }
   SetContentChanged(ed, true);
+}
+
+void CommitRecordedRow(Editor& ed, int row) {
+  RecordSet* rs = ed.RS_recCUR;
+  if (!rs || row < 0 || row >= rs->RecordCount()) return;
+  // The grid lists the run newest first; its locked "記録No." names the recorded point.
+  bool ok = false;
+  const int no = rs->FieldAt(row, rs->ColumnIndex(kRecNoColumn)).toInt(&ok);
+  const int count = std::min<int>(ed.recCurCnt, MaxRecords);
+  if (!ok || no < 1 || no > count) return;
+  bool timeChanged = false;
+  if (!TakePointCells(*rs, row, ed.recCur[no - 1], &timeChanged)) return;
+  Stage* stage = ed.ui.img;
+  PlaceMarker(stage, MarkerArray::RecPoint, no - 1, ed.recCur[no - 1], QStringLiteral("記録No."));
+  // The run is registered in time order too.
+  const int slot = timeChanged ? MovePointToPlace(ed.recCur, count, no - 1) : no - 1;
+  if (slot != no - 1) {
+    MoveMarkersWithPoint(stage, MarkerArray::RecPoint, no - 1, slot);
+    for (int i = std::min(slot, no - 1); stage && i <= std::max(slot, no - 1); ++i)
+      stage->SetMarkerTooltip(MarkerArray::RecPoint, i, PointTooltip(QStringLiteral("記録No."), i + 1, ed.recCur[i]));
+  }
+  ++ed.points.RecRevision;
+  RefreshRecordPanel(ed);
+  SetRecordStatus(ed, count - 1);
+  // The edited point's row stays the current one.
+  for (int r = 0; r < rs->RecordCount(); ++r)
+    if (rs->FieldAt(r, rs->ColumnIndex(kRecNoColumn)).toInt() == slot + 1) rs->MoveTo(r);
 }
 
 void OnPointMenuOpen(Editor& ed) {
@@ -487,7 +554,7 @@ void TogglePointShown(Editor& ed) {
   rs->SetField(kMarkColumn, mark);
   ed.Cur[slot].mark = mark;
   if (ed.ui.dgCursor) ed.ui.dgCursor->viewport()->update();
-  SetContentChanged(ed, true);
+  // Marks are not stored in content.xml: showing or hiding a point leaves nothing to save.
 }
 
 void DeleteAllPoints(Editor& ed) {

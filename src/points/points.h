@@ -7,6 +7,8 @@
 namespace kemo {
 
 struct Editor;
+class Stage;
+enum class MarkerArray;
 
 // --- the point lists (point_list.cpp) ---
 
@@ -21,6 +23,11 @@ void OnRecordedGridMouseMove(Editor& ed, int button);
 bool OnPointGridKeyDown(Editor& ed, int keyCode);
 // Copies the current row of RS_CUR back into its slot (the Enter commit).
 void CommitPointRow(Editor& ed);
+// Copies row `row` of RS_CUR back into its slot. A time that breaks the order moves the point to
+// its place (ids renumbered, markers with it) and leaves its row current.
+void CommitPointRow(Editor& ed, int row);
+// The same for a row of RS_recCUR and its recorded point, found by its "記録No.".
+void CommitRecordedRow(Editor& ed, int row);
 void OnPointMenuOpen(Editor& ed);
 void DeletePoint(Editor& ed);
 void DeleteRecordedPoint(Editor& ed);
@@ -34,6 +41,20 @@ void DeleteAllPoints(Editor& ed);
 
 // "ID［1］　時間［00:01.000］　X［50］　Y［25］" for a point; `prefix` is "ID" or "記録No.".
 QString PointTooltip(const QString& prefix, int id, const PointRecord& p);
+
+// --- the track's time order (point_order.cpp) ---
+
+// Moves the point at `slot` of the first `count` points to its place in time order when its time
+// is earlier than the point before it or later than the point after it: it goes after the points
+// of the same time. Ids of the slots between are renumbered. The point's new slot.
+int MovePointToPlace(PointArray& points, int count, int slot);
+// The markers of the slots between follow the points MovePointToPlace moved from `from` to `to`
+// (tooltips are left to the caller).
+void MoveMarkersWithPoint(Stage* stage, MarkerArray array, int from, int to);
+// The first slot whose time is earlier than the time of the slot before it; -1 when in order.
+int FirstPointOutOfOrder(const PointArray& points, int count);
+// After a load: one message naming the first registered point out of time order, if any.
+void TellPointsOutOfOrder(Editor& ed);
 
 // --- the recorder (recorder.cpp) ---
 

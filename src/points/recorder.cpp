@@ -246,8 +246,10 @@ void ToggleRecordPanel(Editor& ed) {
 void RecordPanelTick(Editor& ed) {
   QWidget* panel = RecordPanel(ed);
   if (!panel || panel->isHidden()) return;
-  // A rebuild that would show the same rows only loses the user's place in the grid.
+  // A rebuild that would show the same rows only loses the user's place in the grid, and one
+  // under an open cell editor would throw the typed text away.
   if (ed.points.RecBuiltRevision == ed.points.RecRevision) return;
+  if (ed.ui.dgRecCursor && ed.ui.dgRecCursor->IsEditing()) return;
   RefreshRecordPanel(ed);
 }
 
@@ -288,6 +290,8 @@ void BuildRecordedTable(Editor& ed) {
               {kXColumn, FieldType::Text, 4},
               {kYColumn, FieldType::Text, 4},
               {kMarkColumn, FieldType::Text, 4}});
+    // The number names the recorded point an edited row goes back to; it is not typed over.
+    rs->SetLocked(0, true);
     const int count = std::clamp<int>(ed.recCurCnt, 0, MaxRecords);
     for (int i = 0; i < count; ++i) {
       rs->AddNew();

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include <QStringList>
+
 #include "document/editor.h"
 #include "document/tables.h"
 #include "platform/media_player.h"
@@ -23,7 +25,7 @@ namespace {
 
 // Times are compared in whole milliseconds: every stored time has three decimals, and two doubles
 // for the same millisecond made by different arithmetic must not count as different.
-long long Ms(double t) { return std::llround(t * 1000.0); }
+long long Ms(double t) { return RoundToWholeMilliseconds(t); }
 
 int RecordedCount(const PointArray& rec, int count) {
   int n = 0;
@@ -48,26 +50,28 @@ MergeResult MergeRecordedPoints(const PointArray& cur, const PointArray& rec, Po
     d.y = p.y;
     d.mark = p.mark;
   };
-  const long long recFirst = Ms(rec[0].t);
-  int i = 0;
-  // Registered points strictly before the run stay.
-  while (i < MaxRecords && cur[i].id > 0 && Ms(cur[i].t) < recFirst) put(cur[i++]);
-  // The run, with its own positions and marks.
-  for (int j = 0; j < MaxRecords && rec[j].id >= 1; ++j) put(rec[j]);
-  // Registered points after the run's last time; those up to and including it are replaced.
-  for (; i < MaxRecords && cur[i].id >= 1; ++i) {
-    if (!buf.empty() && Ms(buf.back().t) >= Ms(cur[i].t)) continue;
-    put(cur[i]);
-  }
+  const int n = RecordedCount(rec, MaxRecords);
+  const long long recFirst = n > 0 ? Ms(rec[0].t) : 0;
+  const long long recLast = n > 0 ? Ms(rec[n - 1].t) : -1;
+  int registered = 0;
+  while (registered < MaxRecords && cur[registered].id > 0) ++registered;
+  // Registered points before the run stay, then the run with its own positions and marks, then the
+  // registered points after the run's last time; exactly those inside the run's span are replaced.
+  // The span decides, not the place in the table, so a track out of order loses nothing outside it.
+  for (int i = 0; i < registered; ++i)
+    if (Ms(cur[i].t) < recFirst) put(cur[i]);
+  for (int j = 0; j < n; ++j) put(rec[j]);
+  for (int i = 0; i < registered; ++i)
+    if (Ms(cur[i].t) > recLast) put(cur[i]);
 
   MergeResult r;
-  const int n = std::min<int>(static_cast<int>(buf.size()), MaxRecords);
-  for (int s = 0; s < n; ++s) {
+  const int count = std::min<int>(static_cast<int>(buf.size()), MaxRecords);
+  for (int s = 0; s < count; ++s) {
     out[s] = std::move(buf[s]);
     out[s].timeText = FormatTimeText(out[s].t);
   }
-  r.count = n;
-  for (int s = n; s < kSlots; ++s) {
+  r.count = count;
+  for (int s = count; s < kSlots; ++s) {
     PointRecord& p = out[s];
     if (p.id != 0 || p.t != 0 || !p.timeText.isEmpty() || !p.x.isEmpty() || !p.y.isEmpty() || !p.mark.isEmpty())
       ClearPoint(p);
@@ -89,26 +93,29 @@ RegisterQuestion BuildRegisterQuestion(const PointArray& cur, const PointArray& 
   QString range = first.timeText;
   if (tStart != tEnd) range += QStringLiteral("から") + last.timeText;
 
-  // The registered points the merge replaces: from the first at or after the run's start up to the
-  // last at or before its end.
+  // The registered points the merge replaces: every one inside the span. In a track in time order
+  // they are one run of ids; a track loaded out of order may give several, each named.
+  std::vector<std::pair<int, int>> runs;
   for (int i = 0; i < MaxRecords && cur[i].id != 0; ++i) {
     const long long t = Ms(cur[i].t);
     if (t < tStart || t > tEnd) continue;
-    if (q.firstDel == 0)
-      q.firstDel = cur[i].id;
+    const int id = cur[i].id;
+    if (!runs.empty() && runs.back().second == id - 1)
+      runs.back().second = id;
     else
-      q.lastDel = cur[i].id;
+      runs.emplace_back(id, id);
   }
-  QString deletion;
-  if (q.firstDel <= 0)
-    deletion = QStringLiteral("\r");
-  else if (q.lastDel == 0)
-    deletion = QStringLiteral("\r") + QStringLiteral("既登録マウスポイント") + QStringLiteral("(ID=") +
-               QString::number(q.firstDel) + QStringLiteral(")") + QStringLiteral("は削除されます。");
-  else
-    deletion = QStringLiteral("\r") + QStringLiteral("既登録マウスポイント") + QStringLiteral("(ID=") +
-               QString::number(q.firstDel) + QStringLiteral(" から ID=") + QString::number(q.lastDel) +
-               QStringLiteral(")") + QStringLiteral("は削除されます。");
+  QString deletion = QStringLiteral("\r");
+  if (!runs.empty()) {
+    q.firstDel = runs.front().first;
+    q.lastDel = runs.size() == 1 && runs.front().first == runs.front().second ? 0 : runs.back().second;
+    QStringList parts;
+    for (const auto& [a, b] : runs)
+      parts << (a == b ? QStringLiteral("ID=") + QString::number(a)
+                       : QStringLiteral("ID=") + QString::number(a) + QStringLiteral(" から ID=") + QString::number(b));
+    deletion += QStringLiteral("既登録マウスポイント") + QStringLiteral("(") + parts.join(QStringLiteral("、")) +
+                QStringLiteral(")") + QStringLiteral("は削除されます。");
+  }
   q.text = range + QStringLiteral("の新規マウスポイントを登録します。") + deletion + QStringLiteral("よろしいですか？");
   return q;
 }

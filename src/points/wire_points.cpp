@@ -34,15 +34,13 @@ void WirePoints(Editor& ed) {
     g->onMouseMove = [&ed](int button, int, double, double) { OnPointGridMouseMove(ed, button); };
     g->onMouseUp = [&ed](int, int, double, double) { GoToPoint(ed); };
     g->onKeyDown = [&ed](int key, int) { return OnPointGridKeyDown(ed, key); };
-    // Enter inside a cell editor ends the edit there; the edited row is committed as well.
-    QObject::connect(g->itemDelegate(), &QAbstractItemDelegate::closeEditor, g,
-                     [&ed](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
-                       if (hint == QAbstractItemDelegate::SubmitModelCache) CommitPointRow(ed);
-                     });
+    // However a cell edit ends, the edited row goes into its point.
+    g->onCellCommitted = [&ed](int row, int, bool) { CommitPointRow(ed, row); };
   }
   if (DataGrid* g = ui.dgRecCursor) {
     g->onGotFocus = [&ed] { OnPointGridFocus(ed, QStringLiteral("dgRecCursor")); };
     g->onMouseMove = [&ed](int button, int, double, double) { OnRecordedGridMouseMove(ed, button); };
+    g->onCellCommitted = [&ed](int row, int, bool) { CommitRecordedRow(ed, row); };
   }
   if (ui.ppCur) QObject::connect(ui.ppCur, &QMenu::aboutToShow, [&ed] { OnPointMenuOpen(ed); });
   auto onAction = [](QAction* a, auto f) {

@@ -230,15 +230,46 @@ bool RegisterSlideEdit(Editor& ed) {
   return true;
 }
 
-void OnSlideEditFieldChange(Editor& ed, int row) {
+namespace {
+
+// Takes the title and image cells of a working row into its slide. Enter takes them as they are,
+// empty ones included; any other end of an edit takes only texts that are not empty, and an
+// emptied cell shows the kept text again, so that the grid never shows what is not stored. An
+// image name is a plain file name of the data folder: one with a separator, "." or ".." is
+// refused with the message of the drop-down, and the cell shows the kept name again.
+void TakeWorkingCells(Editor& ed, int row, bool byEnter) {
   SlideRecord* r = WorkingSlideOfRow(ed, row);
-  if (!r) return;
-  // An emptied cell is not taken over: clearing a cell and leaving it keeps the previous text.
+  RecordSet* rs = ed.RS_SLDEDT;
+  if (!r || !rs) return;
+  const int imageCol = rs->ColumnIndex(SlideColumn::Image);
+  const int titleCol = rs->ColumnIndex(SlideColumn::Title);
   const QString image = WorkingText(ed, row, SlideColumn::Image);
-  if (!image.isEmpty() && image != r->image) r->image = image;
   const QString title = WorkingText(ed, row, SlideColumn::Title);
-  if (!title.isEmpty() && title != r->caption) r->caption = title;
+  const bool imageRefused = !image.isEmpty() && !IsPlainFileName(image);
+  if (imageRefused)
+    rs->SetFieldAt(row, imageCol, r->image);
+  else if (byEnter || !image.isEmpty())
+    r->image = image;
+  else if (r->image != image)
+    rs->SetFieldAt(row, imageCol, r->image);
+  if (byEnter || !title.isEmpty())
+    r->caption = title;
+  else if (r->caption != title)
+    rs->SetFieldAt(row, titleCol, r->caption);
+  if (imageRefused)
+    Tell(ed, ShowPath(JoinPath(ed.slides.File1Folder.isEmpty() ? ed.DataFolder : ed.slides.File1Folder, image)) +
+                 QStringLiteral("は存在しません。"));
 }
+
+}  // namespace
+
+void OnSlideEditFieldChange(Editor& ed, int row) {
+  // A cell editor's text is taken once the editor has closed (OnSlideEditCellCommitted).
+  if (ed.ui.dgSlideEdit && ed.ui.dgSlideEdit->IsCommittingEdit()) return;
+  TakeWorkingCells(ed, row, false);
+}
+
+void OnSlideEditCellCommitted(Editor& ed, int row, bool byEnter) { TakeWorkingCells(ed, row, byEnter); }
 
 void OnSlideEditMove(Editor& ed, int row) {
   if (ed.slides.RewritingRows) return;
@@ -248,12 +279,8 @@ void OnSlideEditMove(Editor& ed, int row) {
 
 void OnSlideEditGridKeyPress(Editor& ed, int keyAscii) {
   if (keyAscii != 13 || !ed.RS_SLDEDT) return;
-  const int row = ed.RS_SLDEDT->CurrentRow();
-  SlideRecord* r = WorkingSlideOfRow(ed, row);
-  if (!r) return;
   // Enter takes the cells over as they are, empty ones included.
-  r->caption = WorkingText(ed, row, SlideColumn::Title);
-  r->image = WorkingText(ed, row, SlideColumn::Image);
+  TakeWorkingCells(ed, ed.RS_SLDEDT->CurrentRow(), true);
 }
 
 void OnSlideEditGridMouseMove(Editor& ed, int button, int, double, double) {
@@ -323,13 +350,11 @@ void WireSlideEdit(Editor& ed) {
       if (live()) OnImageButtonClick(ed, column);
     };
     grid->setItemDelegateForColumn(kImageColumn, new ImageCellDelegate(grid));
-    // Enter typed into a cell editor ends the edit before the grid sees a key; the edit is
-    // committed first, then the row is taken over as for Enter on the grid.
-    for (QAbstractItemDelegate* delegate : {grid->itemDelegate(), grid->itemDelegateForColumn(kImageColumn)})
-      QObject::connect(delegate, &QAbstractItemDelegate::closeEditor, grid,
-                       [&ed, live](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
-                         if (live() && hint == QAbstractItemDelegate::SubmitModelCache) OnSlideEditGridKeyPress(ed, 13);
-                       });
+    // Enter typed into a cell editor ends the edit before the grid sees a key: the row is then taken
+    // over as for Enter on the grid; any other end of the edit takes it as a field change.
+    grid->onCellCommitted = [&ed, live](int row, int, bool byEnter) {
+      if (live()) OnSlideEditCellCommitted(ed, row, byEnter);
+    };
   }
 
   if (RecordSet* rs = ed.RS_SLDEDT) {

@@ -27,6 +27,9 @@ bool IsSlideEditPanelShown(const Editor& ed);
 void OnSlideEditFieldChange(Editor& ed, int row);
 void OnSlideEditMove(Editor& ed, int row);
 void OnSlideEditGridKeyPress(Editor& ed, int keyAscii);
+// A cell editor of row `row` closed with its text stored in the grid, by Enter (byEnter) or by
+// any other way of leaving it.
+void OnSlideEditCellCommitted(Editor& ed, int row, bool byEnter);
 void OnSlideEditGridMouseMove(Editor& ed, int button, int shift, double x, double y);
 
 void DeleteSlideMenu(Editor& ed);

@@ -1,6 +1,8 @@
 // The image cell's drop-down and the import of a picture into the data folder.
 #include "slides/slide_image.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
@@ -92,7 +94,12 @@ class ImageComboFilter : public QObject {
     }
     if (event->type() == QEvent::FocusOut) {
       const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-      if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) OnImageComboLostFocus(ed_);
+      // Opening the list gives the focus to the list itself (with no popup reason), and the combo
+      // box's own line edit is no other control either.
+      QWidget* now = QApplication::focusWidget();
+      auto* combo = ed_.ui.dataCombo1;
+      const bool own = now && combo && (now == combo || combo->isAncestorOf(now) || now->window() == combo->view()->window());
+      if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && !own) OnImageComboLostFocus(ed_);
     }
     return QObject::eventFilter(watched, event);
   }
@@ -125,8 +132,13 @@ void OnImageButtonClick(Editor& ed, int colIndex) {
     combo->clear();
     combo->addItem(kCopyFromElsewhere);
     combo->addItems(ListImageFiles(ed.slides.File1Folder));
-    combo->setCurrentIndex(-1);
-    combo->setEditText(grid->CurrentCellText(colIndex));
+    // A cell holding a listed name starts on that item: an edit text that matches an item other
+    // than the current one is taken by the combo box itself as a choice when the text loses the
+    // focus, which opening the list does.
+    const QString cell = grid->CurrentCellText(colIndex);
+    const int listed = cell.isEmpty() ? -1 : combo->findText(cell, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    combo->setCurrentIndex(listed);
+    combo->setEditText(cell);
   }
   combo->setFocus(Qt::OtherFocusReason);
 }
@@ -197,7 +209,10 @@ void WireImageCombo(Editor& ed) {
   combo->installEventFilter(filter);
   if (QLineEdit* edit = combo->lineEdit()) edit->installEventFilter(filter);
   const std::weak_ptr<int> alive = ed.slides.Alive;
-  QObject::connect(combo, qOverload<int>(&QComboBox::activated), combo, [&ed, alive](int) {
+  QObject::connect(combo, qOverload<int>(&QComboBox::activated), combo, [&ed, alive, combo](int) {
+    // Opening the list takes the focus from a typed name, which the combo box may take as a
+    // choice; only a choice made with the list closed again, or by Enter, is one.
+    if (QApplication::activePopupWidget() && QApplication::activePopupWidget() == combo->view()->window()) return;
     if (!alive.expired()) OnImageComboClick(ed);
   });
 }

@@ -128,7 +128,9 @@ void DeleteSlideRow(Editor& ed, SlideTarget t) {
 void InsertSlideRow(Editor& ed, SlideTarget t) {
   if (!t.rs) return;
   const QString shown = Caption(ed.ui.dispTime);
-  const float time = static_cast<float>(ParseTimeText(shown));
+  // The new slide gets the time its text shows, to the millisecond.
+  const double time = ParseTimeText(shown);
+  const long long timeMs = RoundToWholeMilliseconds(time);
   if (t.rs->RecordCount() == 0) {
     Ask(ed, QStringLiteral("新規行を登録しなきゃ！"), MsgButtons::Ok, MsgIcon::Critical);
     return;
@@ -143,7 +145,7 @@ void InsertSlideRow(Editor& ed, SlideTarget t) {
   // A new slide goes before every slide of the same time.
   int p = t.count;
   for (int i = 0; i < t.count; ++i) {
-    if (static_cast<float>(t.slides[i].pos) >= time) {
+    if (RoundToWholeMilliseconds(t.slides[i].pos) >= timeMs) {
       p = i;
       break;
     }
@@ -161,7 +163,7 @@ void InsertSlideRow(Editor& ed, SlideTarget t) {
     for (int i = n - 1; i >= 0; --i) {
       SlideRecord& r = t.slides[i];
       if (i == p) {
-        r.pos = static_cast<double>(time);
+        r.pos = time;
         r.timeText = shown;
         r.caption.clear();
         r.image.clear();
