@@ -121,6 +121,30 @@ TEST_F(SlideRows, InsertGoesBeforeSlidesOfTheSameTimeAndMarksTheContent) {
   EXPECT_FLOAT_EQ(static_cast<float>(ed().Sld[0].pos), 1.5f);
 }
 
+TEST_F(SlideRows, InsertedSlideHasTheTimeItsTextShowsAndTimesRoundWithCarry) {
+  // A slide at 5.9996 s shows 00:06.000 (not 00:05.1000); registering the copy unedited keeps it
+  // at 6 s. Points read from the file round their decimal text half up.
+  w.OpenFolder(data.path(), {"0|a|a.jpg", "5.9996|b|b.jpg", "12.3|c|c.jpg", "20|d|d.jpg"},
+               {"1.0005|0.5|0.5", "4.0005|0.5|0.5"});
+  EXPECT_EQ(ed().RS_SLD->FieldAt(1, 1).toString(), QStringLiteral("00:06.000"));
+  EXPECT_DOUBLE_EQ(ed().Cur[0].t, 1.001);
+  EXPECT_DOUBLE_EQ(ed().Cur[1].t, 4.001);
+  ed().ui.ppSldEdit->trigger();
+  ed().ui.cbSaveSld->click();
+  EXPECT_DOUBLE_EQ(ed().Sld[1].pos, 6.0);
+  ed().ui.cbFrSldClose->click();
+
+  // Inserted at 00:12.300 into the registered slides: exactly 12.3 s, before the slide of that time.
+  InsertAt(QStringLiteral("00:12.300"));
+  EXPECT_EQ(ed().Sld[2].pos, 12.3);
+  EXPECT_EQ(ed().Sld[2].image, QString());
+  EXPECT_EQ(ed().Sld[3].image, QStringLiteral("c.jpg"));
+  w.messages.Clear();
+  OnFileSave(ed());
+  const QString saved = QString::fromUtf8(test::ReadFile(data.filePath("content.xml")));
+  EXPECT_EQ(saved.count(QStringLiteral("pos=\"12.3\"")), 2) << saved.toStdString();
+}
+
 TEST_F(SlideRows, InsertRefusals) {
   // A full table takes no 3601st slide.
   OpenEvery10s(1);
