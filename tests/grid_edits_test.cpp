@@ -134,6 +134,14 @@ TEST_F(GridEdits, PointCellStoredByTabButtonShortcutMenuAndFocusLoss) {
   EXPECT_FALSE(g->IsEditing());
 }
 
+TEST_F(GridEdits, RegisteredSlidesAreNotTypedOverInTheirGrid) {
+  DataGrid* g = ed().ui.dgSlide;
+  const QPoint at = g->visualRect(g->model()->index(1, 2)).center();
+  QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, at);
+  EXPECT_FALSE(g->IsEditing());
+  for (int c = 0; c < 4; ++c) EXPECT_FALSE(ed().RS_SLD->flags(ed().RS_SLD->index(1, c)) & Qt::ItemIsEditable);
+}
+
 TEST_F(GridEdits, TitleTypedThenEndEditingAsksToRegister) {
   for (bool byShortcut : {false, true}) {
     SCOPED_TRACE(byShortcut ? "F4" : "編集終了");

@@ -63,6 +63,10 @@ void FillSlideSet(RecordSet* rs, DataGrid* grid, QLabel* countLabel, const Slide
     RecordSet::BulkLoad bulk(*rs);
     rs->Close();
     rs->Open(SlideColumns(idAsText));
+    // The registered slides change only through the slide-edit panel's working copy: a text typed
+    // into their grid would be shown and never stored.
+    if (!idAsText)
+      for (int c = 0; c < 4; ++c) rs->SetLocked(c, true);
     for (int i = 0; i < count; ++i) {
       const SlideRecord& s = slides[i];
       rs->AddNew();
