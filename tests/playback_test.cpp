@@ -101,13 +101,19 @@ TEST(Playback, SeekButtonsOnAPausedVideo) {
   EXPECT_EQ(ed.playback.LastSyncTime, 15.2f);
   EXPECT_FALSE(w.player.log.contains(QStringLiteral("play")));
 
-  // "-30" at 12 s writes -18 s unchanged and synchronises to it.
+  // Targets outside the media are clamped to it, and the grids follow the clamped time: "-30" at
+  // 12 s goes to 0, "+30" at 50 s of the 60 s video to its end.
   w.player.SetPositionNow(12.0);
   ed.ui.cbPlay[0]->click();
-  EXPECT_DOUBLE_EQ(w.player.positionWrites.back(), -18.0);
-  EXPECT_EQ(ed.playback.LastSyncTime, -18.0f);
+  EXPECT_DOUBLE_EQ(w.player.positionWrites.back(), 0.0);
+  EXPECT_EQ(ed.playback.LastSyncTime, 0.0f);
+  w.player.SetPositionNow(50.0);
+  ed.ui.cbPlay[5]->click();
+  EXPECT_DOUBLE_EQ(w.player.positionWrites.back(), 60.0);
+  EXPECT_EQ(ed.playback.LastSyncTime, 60.0f);
 
   // Every button has its own step.
+  w.player.duration = 200;
   const double steps[6] = {-30, -5, -1, 1, 5, 30};
   for (int i = 0; i < 6; ++i) {
     w.player.SetPositionNow(100.0);
@@ -196,8 +202,7 @@ TEST(Playback, PlayingToTheEndKeepsTheEndPositionAndReturnsToIdle) {
   EXPECT_EQ(ed.ui.WMPVstate->text(), QStringLiteral("再生中"));
   EXPECT_TRUE(ed.ui.playTimer->isActive());
   w.player.status = QStringLiteral("停止中");
-  w.player.SetPositionNow(59.5);
-  w.player.SetStateNow(PlayState::Stopped);
+  w.player.RunToEnd();
   EXPECT_DOUBLE_EQ(w.player.positionWrites.back(), 60.0);
   EXPECT_EQ(ed.EditorState, State::Idle);
   EXPECT_EQ(ed.ui.WMPVstate->text(), QStringLiteral("停止中"));

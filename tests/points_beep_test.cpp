@@ -1,6 +1,11 @@
 // The recorder's beep: the generated tone has the asked frequency and length in any sample format,
 // and asking for tones never blocks the caller.
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -81,4 +86,56 @@ TEST(Beep, BeepingDoesNotBlock) {
   wait.start();
   while (beeper.Busy() && wait.elapsed() < 3000) test::Pump(20);
   EXPECT_FALSE(beeper.Busy());
+}
+
+TEST(Beep, RefusalsRepeatedEveryTickNeverPileUp) {
+  // The real audio path: a sound server of the test's own whose only output is a null sink, which
+  // takes the samples at the pace of a real device.
+  const QString server = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+  if (server.isEmpty()) GTEST_SKIP() << "pulseaudio not installed";
+  QTemporaryDir runtime;
+  ASSERT_TRUE(runtime.isValid());
+  const QString socket = runtime.filePath(QStringLiteral("native"));
+  QProcess pulse;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("HOME"), runtime.path());
+  env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), runtime.path());
+  pulse.setProcessEnvironment(env);
+  pulse.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  pulse.start(server, {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                       QStringLiteral("--use-pid-file=no"), QStringLiteral("--log-level=error"),
+                       QStringLiteral("--load=module-null-sink"),
+                       QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") + socket});
+  ASSERT_TRUE(pulse.waitForStarted(5000));
+  QElapsedTimer up;
+  up.start();
+  while (!QFileInfo::exists(socket) && up.elapsed() < 10000) test::Pump(20);
+  ASSERT_TRUE(QFileInfo::exists(socket)) << "the sound server did not come up";
+  qputenv("PULSE_SERVER", (QStringLiteral("unix:") + socket).toLocal8Bit());
+
+  {
+    ToneBeeper beeper;
+    ASSERT_TRUE(beeper.HasOutput()) << "no audio output through the null sink";
+    // One second of a held button over a refused time: every 50 ms tick beeps its pair.
+    QTimer tick;
+    tick.setInterval(50);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+      beeper.Beep(415, 100);
+      beeper.Beep(330, 200);
+    });
+    tick.start();
+    test::Pump(1000);
+    tick.stop();
+    // Released: what still sounds is at most the pair under way (300 ms) and the device's latency,
+    // not the five seconds of tone twenty ticks would have queued.
+    QElapsedTimer released;
+    released.start();
+    while (beeper.Busy() && released.elapsed() < 10000) test::Pump(10);
+    EXPECT_LT(released.elapsed(), 800);
+    EXPECT_GE(beeper.Played(), 2);  // the tones went to the device
+    EXPECT_GE(beeper.Dropped(), 20);
+  }
+  qunsetenv("PULSE_SERVER");
+  pulse.terminate();
+  pulse.waitForFinished(3000);
 }

@@ -8,13 +8,18 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QSlider>
 #include <QToolButton>
+#include <QVideoFrame>
+#include <QVideoSink>
+#include <QVideoWidget>
 #include <gtest/gtest.h>
 
 #include "app/frm_main.h"
 #include "document/state_machine.h"
 #include "platform/media_player.h"
 #include "platform/qt_media_player.h"
+#include "playback/playback.h"
 #include "playback/time_text.h"
 #include "support/test_support.h"
 
@@ -224,4 +229,182 @@ TEST(RealPlayerMapping, UnloadAndAMissingFile) {
   EXPECT_EQ(player->PlayState(), PlayState::Undefined);
   EXPECT_EQ(player->CurrentPosition(), 0.0);
   EXPECT_EQ(player->Duration(), 0.0);
+}
+
+namespace {
+
+// A video (15 frames a second, with sound, encoded as the conversion encodes) whose frame n shows
+// n in binary as eight upright stripes, white for a one: the picture itself tells which frame it is.
+bool MakeNumberedAvi(const QString& folder, int seconds) {
+  QProcess p;
+  p.setWorkingDirectory(folder);
+  p.start(QStringLiteral("ffmpeg"),
+          {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+           QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+           QStringLiteral("nullsrc=s=240x160:r=15:d=%1,geq=lum='if(mod(floor(N/pow(2\\,floor(X/30)))\\,2)\\,235\\,16)':cb=128:cr=128").arg(seconds),
+           QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+           QStringLiteral("sine=frequency=440:duration=%1").arg(seconds), QStringLiteral("-acodec"),
+           QStringLiteral("wmav2"), QStringLiteral("-vcodec"), QStringLiteral("msmpeg4v2"), QStringLiteral("-ab"),
+           QStringLiteral("64k"), QStringLiteral("-b"), QStringLiteral("512k"), QStringLiteral("-ac"),
+           QStringLiteral("2"), QStringLiteral("-s"), QStringLiteral("240x160"), QStringLiteral("Video.avi")});
+  return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// The number of the frame the player's picture shows (from its stripes), once the picture has
+// stood still for 300 ms; -1 when there is none.
+int ShownFrame(FrmMain& window) {
+  auto* video = window.findChild<QVideoWidget*>(QStringLiteral("WMPV_video"));
+  if (!video || !video->videoSink()) return -1;
+  QVideoSink* sink = video->videoSink();
+  qint64 last = -2;
+  QElapsedTimer still, all;
+  still.start();
+  all.start();
+  while (all.elapsed() < 5000) {
+    const qint64 t = sink->videoFrame().startTime();
+    if (t != last) {
+      last = t;
+      still.restart();
+    } else if (still.elapsed() > 300) {
+      break;
+    }
+    test::Pump(10);
+  }
+  const QImage picture = sink->videoFrame().toImage();
+  if (picture.isNull()) return -1;
+  int n = 0;
+  for (int bit = 0; bit < 8; ++bit) {
+    const int x = (bit * 30 + 15) * picture.width() / 240;
+    if (qGray(picture.pixel(x, picture.height() / 2)) > 128) n |= 1 << bit;
+  }
+  return n;
+}
+
+// The presentation times of the video's frames, in order, as the container holds them.
+std::vector<double> FrameTimes(const QString& file) {
+  QProcess p;
+  p.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+                                      QStringLiteral("v"), QStringLiteral("-show_entries"),
+                                      QStringLiteral("packet=pts_time"), QStringLiteral("-of"),
+                                      QStringLiteral("csv=p=0"), file});
+  std::vector<double> times;
+  if (!p.waitForFinished(30000)) return times;
+  for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
+    if (!line.trimmed().isEmpty()) times.push_back(line.trimmed().toDouble());
+  return times;
+}
+
+// The number of the frame in force at t: the last one that starts at or before it.
+int FrameAt(const std::vector<double>& times, double t) {
+  int n = 0;
+  for (size_t i = 0; i < times.size(); ++i)
+    if (times[i] <= t + 1e-6) n = static_cast<int>(i);
+  return n;
+}
+
+}  // namespace
+
+TEST_F(RealPlayer, StopButtonSliderAndSeeksKeepLabelGridsAndPlayerOnTheMedia) {
+  RealWindow w;
+  MediaPlayer& player = *w.player;
+  Editor& ed = w.ed();
+  w.Open(data.path());
+  ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Ready && player.Duration() > 0; }, 5000));
+  const double duration = player.Duration();
+
+  // The transport bar's stop while playing: label and grids follow the player back to its start.
+  auto* play = w.window->findChild<QToolButton*>(QStringLiteral("WMPV_play"));
+  auto* stop = w.window->findChild<QToolButton*>(QStringLiteral("WMPV_stop"));
+  ASSERT_TRUE(play && stop);
+  play->click();
+  ASSERT_TRUE(WaitUntil([&] { return player.CurrentPosition() > 1.0; }, 5000));
+  stop->click();
+  ASSERT_TRUE(WaitUntil([&] { return ed.EditorState == State::Idle && player.PlayState() == PlayState::Stopped; }, 5000));
+  test::Pump(300);
+  EXPECT_EQ(ed.ui.dispTime->text(), FormatTimeText(CutToMilliseconds(player.CurrentPosition())));
+  EXPECT_LT(player.CurrentPosition(), 0.1);
+  EXPECT_EQ(ed.playback.LastSyncTime, static_cast<float>(CutToMilliseconds(player.CurrentPosition())));
+
+  // "+30" from 1 s of the 3 s video: the end, not 31 s, in the player, the label and the grids.
+  ed.ui.cbPlay[3]->click();  // +1 (plays and pauses the stopped video first)
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 1.0) < 0.05; }, 3000));
+  ed.ui.cbPlay[5]->click();
+  test::Pump(500);
+  EXPECT_LE(player.CurrentPosition(), duration + 0.001);
+  EXPECT_LE(ParseTimeText(ed.ui.dispTime->text()), duration + 0.001) << ed.ui.dispTime->text().toStdString();
+  EXPECT_LE(ed.playback.LastSyncTime, static_cast<float>(duration) + 0.001f);
+
+  // The slider, released at 1.5 s while paused: the player, the label and the grids go there.
+  ed.ui.cbPlay[0]->click();  // -30: back to the start
+  test::Pump(300);
+  auto* slider = w.window->findChild<QSlider*>(QStringLiteral("WMPV_position"));
+  ASSERT_NE(slider, nullptr);
+  slider->setSliderDown(true);
+  slider->setSliderPosition(1500);
+  slider->setSliderDown(false);
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 1.5) < 0.05; }, 3000))
+      << player.CurrentPosition();
+  test::Pump(200);
+  EXPECT_EQ(ed.playback.LastSyncTime, 1.5f);
+  EXPECT_EQ(ed.ui.dispTime->text(), QStringLiteral("00:01.500"));
+}
+
+TEST_F(RealPlayer, APausedSeekShowsTheFrameAtTheTimeOfTheLabel) {
+  // The encoder puts a key frame every 12 frames (0.8 s at 15 frames a second); 2.3 s lies 0.7 s
+  // after the key frame at 1.6 s.
+  RealWindow w;
+  MediaPlayer& player = *w.player;
+  Editor& ed = w.ed();
+  QTemporaryDir numbered;
+  ASSERT_TRUE(MakeNumberedAvi(numbered.path(), 3));
+  const std::vector<double> times = FrameTimes(QDir(numbered.path()).filePath(QStringLiteral("Video.avi")));
+  ASSERT_GE(times.size(), 40u);
+  w.Open(numbered.path());
+  ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Ready && player.Duration() > 0; }, 5000));
+  ed.ui.cbPlay[3]->click();  // +1: played and paused, at 1 s
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 1.0) < 0.05; }, 3000));
+  EXPECT_EQ(ShownFrame(*w.window), FrameAt(times, 1.0));
+  for (double target : {2.3, 1.5, 0.5, 2.0}) {
+    SCOPED_TRACE(target);
+    OnPlayerSeekRequest(ed, target);
+    const int shown = ShownFrame(*w.window);
+    EXPECT_EQ(player.PlayState(), PlayState::Paused);
+    EXPECT_EQ(shown, FrameAt(times, target)) << "label " << ed.ui.dispTime->text().toStdString();
+  }
+  // The same through a seek button.
+  ed.ui.cbPlay[2]->click();  // -1: 1.0 s
+  EXPECT_EQ(ShownFrame(*w.window), FrameAt(times, 1.0));
+  // And with the video playing, paused just before the position is written (a row click).
+  player.Play();
+  ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Playing; }, 3000));
+  test::Pump(300);
+  player.Pause();
+  player.SetCurrentPosition(2.3);
+  EXPECT_EQ(ShownFrame(*w.window), FrameAt(times, 2.3));
+}
+
+TEST_F(RealPlayer, TheExitEndsPromptlyWithAVideoPausedOrPlaying) {
+  for (bool playing : {false, true}) {
+    SCOPED_TRACE(playing ? "playing" : "paused");
+    RealWindow w;
+    MediaPlayer& player = *w.player;
+    Editor& ed = w.ed();
+    w.Open(data.path());
+    ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Ready && player.Duration() > 0; }, 5000));
+    player.Play();
+    ASSERT_TRUE(WaitUntil([&] { return ed.EditorState == State::Playing; }, 5000));
+    if (!playing) {
+      player.Pause();
+      ASSERT_TRUE(WaitUntil([&] { return ed.EditorState == State::Idle; }, 5000));
+    }
+    w.messages.Answer(MsgResult::Yes);
+    QElapsedTimer t;
+    t.start();
+    // While the video plays the File menu is off: the system's close route.
+    w.window->close();
+    const qint64 took = t.elapsed();
+    EXPECT_TRUE(w.window->ShutDown());
+    std::printf("exit with the video %s: %lld ms\n", playing ? "playing" : "paused", static_cast<long long>(took));
+    EXPECT_LT(took, 2500);
+  }
 }

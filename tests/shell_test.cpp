@@ -109,6 +109,8 @@ TEST(Shell, ExitShutsThePlayerDownAndAsksOnlyOnce) {
 TEST(Shell, APlayerThatNeverStopsStillLetsTheProgramEnd) {
   test::Window w;
   w.window->show();
+  // A folder with its video open (in state 9 the refresh would unload the player).
+  w.ed().EditorState = State::Idle;
   w.player.SetURL(QStringLiteral("/data/Video.avi"));
   test::Pump();
   w.player.respondToStop = false;

@@ -451,16 +451,7 @@ bool FrmMain::OnMainWindowUnload() {
     ed_.ExitConfirmed = true;
     ed_.ui.frMain->setEnabled(false);
   }
-  if (ed_.svc.pointer) ed_.svc.pointer->SetWait(true);
-  if (MediaPlayer* player = ed_.svc.player) {
-    player->SetMute(true);
-    player->Play();
-    SleepProcessingEvents(500);
-    player->Stop();
-    SleepProcessingEvents(500);
-    WaitForPlayer(ed_, [player] { return player->PlayState() == PlayState::Stopped; });
-  }
-  if (ed_.svc.pointer) ed_.svc.pointer->SetWait(false);
+  ShutDownPlayer(ed_);
   ed_.ui.playTimer->stop();
   ed_.ui.recTimer->stop();
   ed_.ui.frRecTimer->stop();

@@ -42,10 +42,13 @@ int main(int argc, char** argv) {
   // The style's pixmap cache need not hold more than a few of its drawings.
   QPixmapCache::setCacheLimit(2048);
 
-  // One instance per user and display.
-  kemo::SingleInstance instance(QStringLiteral("kemo-editor-") + qEnvironmentVariable("USER", QStringLiteral("user")) +
-                                QLatin1Char('-') + QString(qEnvironmentVariable("DISPLAY")).remove(QLatin1Char(':')));
-  if (instance.AnotherIsRunning()) return 0;
+  // One instance per user and display, decided before any window exists; a later start hands its
+  // arguments to the running one and ends.
+  kemo::SingleInstance instance(QStringLiteral("kemo-editor-") + qEnvironmentVariable("DISPLAY"));
+  if (instance.Start(kemo::SingleInstance::ForwardedArguments(QCoreApplication::arguments().mid(1),
+                                                              QDir::currentPath())) ==
+      kemo::SingleInstance::Role::Forwarded)
+    return 0;
 
   QTranslator qtJapanese;
   if (qtJapanese.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -77,7 +80,7 @@ int main(int argc, char** argv) {
   window.ed().UserWorkBase = work.base();
   messages.SetOwner(&window);
   dialogs.SetOwner(&window);
-  instance.Listen([&window] {
+  QObject::connect(&instance, &kemo::SingleInstance::RaiseRequested, &window, [&window] {
     window.showNormal();
     window.raise();
     window.activateWindow();

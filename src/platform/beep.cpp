@@ -90,6 +90,17 @@ void ToneBeeper::Beep(int frequency, int durationMs) {
     QApplication::beep();
     return;
   }
+  // The tones asked for in one turn of the event loop make one group (a refusal's pair). While a
+  // group sounds, a new one is dropped: a refusal repeated every tick would otherwise queue its
+  // beeps faster than they play, and they would go on long after the cause is gone.
+  if (!groupOpen_) {
+    if (Busy()) {
+      ++dropped_;
+      return;
+    }
+    groupOpen_ = true;
+    QTimer::singleShot(0, this, [this] { groupOpen_ = false; });
+  }
   queue_.emplace_back(frequency, durationMs);
   if (!sink_) PlayNext();
 }
@@ -113,6 +124,7 @@ void ToneBeeper::PlayNext() {
         QTimer::singleShot(0, this, [this, sink, failed] { Finish(sink, failed); });
     });
     sink_->start(&buffer_);
+    ++played_;
     if (sink_->state() == QAudio::StoppedState && sink_->error() != QAudio::NoError) Finish(sink_, true);
   }
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The beep as a real tone: a sine of the given frequency and duration played on the default audio
-// output, without blocking the caller. Tones asked for while one plays follow it in order. Where
-// there is no audio output the toolkit's bell stands in.
+// output, without blocking the caller. The tones asked for in one turn of the event loop (a pair)
+// play one after the other; tones asked for while such a group still sounds are dropped, so that
+// beeps never pile up behind a repeated cause. Where there is no audio output the toolkit's bell
+// stands in.
 #include <QAudioFormat>
 #include <QAudioDevice>
 #include <QBuffer>
@@ -29,6 +31,11 @@ class ToneBeeper : public QObject, public Beeper {
 
   // True while a tone plays or waits.
   bool Busy() const { return sink_ != nullptr || !queue_.empty(); }
+  // True when tones go to an audio output (not to the bell).
+  bool HasOutput() const { return !device_.isNull(); }
+  // Tones handed to the audio output, and tones dropped because a group still sounded.
+  int Played() const { return played_; }
+  int Dropped() const { return dropped_; }
 
  private:
   void PlayNext();
@@ -40,6 +47,9 @@ class ToneBeeper : public QObject, public Beeper {
   QBuffer buffer_;
   QByteArray samples_;
   std::deque<std::pair<int, int>> queue_;
+  bool groupOpen_ = false;
+  int played_ = 0;
+  int dropped_ = 0;
 };
 
 }  // namespace kemo

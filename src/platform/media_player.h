@@ -41,10 +41,27 @@ class MediaPlayer : public QObject {
   virtual void SetMute(bool mute) = 0;
   // The picture (and its transport bar) to place in the window; null for players without one.
   virtual QWidget* View() { return nullptr; }
+  // True while the player stands stopped because the media played to its end (not because it was
+  // told to stop).
+  virtual bool AtEnd() const { return false; }
+
+  // Counts the loads and unloads: whatever was begun for one media concerns no later one.
+  int MediaSerial() const { return mediaSerial_; }
+  // True when a media is loaded that the player can play (not unloaded, not unplayable).
+  bool HasMedia() const { return !URL().isEmpty() && PlayState() != PlayState::Undefined; }
 
  Q_SIGNALS:
   void PlayStateChange(int newState);
   void PositionChange(double oldPosition, double newPosition);
+  // The user moved the player's own position control: the editor seeks there as with its seek
+  // buttons (the player itself has not moved).
+  void SeekRequested(double seconds);
+
+ protected:
+  void CountMediaChange() { ++mediaSerial_; }
+
+ private:
+  int mediaSerial_ = 0;
 };
 
 }  // namespace kemo

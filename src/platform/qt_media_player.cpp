@@ -92,6 +92,7 @@ class QtMediaPlayer : public MediaPlayer {
   }
 
   void SetURL(const QString& path) override {
+    CountMediaChange();
     url_ = path;
     started_ = false;
     pendingSeek_.reset();
@@ -138,7 +139,10 @@ class QtMediaPlayer : public MediaPlayer {
   void SetCurrentPosition(double seconds) override {
     if (url_.isEmpty()) return;
     const qint64 ms = static_cast<qint64>(std::llround(qBound(-1.0e9, seconds, 1.0e9) * 1000.0));
-    const qint64 target = qMax<qint64>(ms, 0);
+    // Never a position the media does not have: GStreamer would complain and the next play would
+    // end at once.
+    const qint64 duration = player_->duration();
+    const qint64 target = duration > 0 ? qBound<qint64>(0, ms, duration) : qMax<qint64>(ms, 0);
     if (player_->playbackState() == QMediaPlayer::StoppedState && started_) {
       // A stopped player (at the end of the media) does not keep a written position: hold it, so
       // that the video that ran to its end keeps showing its end until it is played again.
@@ -166,6 +170,10 @@ class QtMediaPlayer : public MediaPlayer {
   void SetMute(bool mute) override {
     audio_->setMuted(mute);
     if (muteButton_) muteButton_->setChecked(mute);
+  }
+
+  bool AtEnd() const override {
+    return !url_.isEmpty() && player_->mediaStatus() == QMediaPlayer::EndOfMedia;
   }
 
   QWidget* View() override {
@@ -225,12 +233,14 @@ class QtMediaPlayer : public MediaPlayer {
         Play();
     });
     connect(stopButton, &QToolButton::clicked, this, [this] { Stop(); });
+    // The slider asks the editor to seek, as its seek buttons do, so that the grids and the stage
+    // follow; the editor then writes the position.
     connect(slider_, &QSlider::sliderReleased, this,
-            [this] { SetCurrentPosition(static_cast<double>(slider_->value()) / 1000.0); });
+            [this] { Q_EMIT SeekRequested(static_cast<double>(slider_->value()) / 1000.0); });
     connect(slider_, &QSlider::actionTriggered, this, [this](int action) {
       // Clicks on the groove and keys move the slider without a drag.
       if (action != QAbstractSlider::SliderMove && !slider_->isSliderDown())
-        SetCurrentPosition(static_cast<double>(slider_->sliderPosition()) / 1000.0);
+        Q_EMIT SeekRequested(static_cast<double>(slider_->sliderPosition()) / 1000.0);
     });
     connect(muteButton_, &QToolButton::toggled, this, [this](bool on) {
       audio_->setMuted(on);

@@ -22,6 +22,8 @@ void ScriptedPlayer::SetURL(const QString& path) {
   log << (QStringLiteral("url:") + path);
   url_ = path;
   position_ = 0.0;
+  atEnd = false;
+  CountMediaChange();
   if (path.isEmpty()) {
     state_ = PlayState::Undefined;
     return;
@@ -32,6 +34,7 @@ void ScriptedPlayer::SetURL(const QString& path) {
 void ScriptedPlayer::Play() {
   log << QStringLiteral("play");
   if (url_.isEmpty() || !respondToPlay) return;
+  atEnd = false;
   Arrive(PlayState::Playing);
 }
 
@@ -45,6 +48,7 @@ void ScriptedPlayer::Stop() {
   log << QStringLiteral("stop");
   if (url_.isEmpty() || !respondToStop) return;
   position_ = 0.0;
+  atEnd = false;
   Arrive(PlayState::Stopped);
 }
 
@@ -58,6 +62,16 @@ void ScriptedPlayer::SetCurrentPosition(double seconds) {
 void ScriptedPlayer::ReportPosition(double oldPos, double newPos) {
   position_ = newPos;
   Q_EMIT PositionChange(oldPos, newPos);
+}
+
+}  // namespace kemo
+
+namespace kemo {
+
+void ScriptedPlayer::RunToEnd() {
+  position_ = duration;
+  atEnd = true;
+  SetStateNow(PlayState::Stopped);
 }
 
 }  // namespace kemo

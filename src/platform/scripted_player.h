@@ -25,11 +25,13 @@ class ScriptedPlayer : public MediaPlayer {
   void SetCurrentPosition(double seconds) override;
   double Duration() const override { return url_.isEmpty() ? 0.0 : duration; }
   void SetMute(bool m) override { muted = m; log << QStringLiteral("mute"); }
+  bool AtEnd() const override { return atEnd; }
 
   // Test controls.
   void SetStateNow(int state);              // changes the state and reports it at once
   void SetPositionNow(double seconds) { position_ = seconds; }
   void ReportPosition(double oldPos, double newPos);  // emits PositionChange now
+  void RunToEnd();  // the media plays to its end: stopped there, reported at once
 
   int delayMs = 0;            // how long a state change takes to arrive
   bool respondToPlay = true;  // false: Play() never leads to the playing state
@@ -38,6 +40,7 @@ class ScriptedPlayer : public MediaPlayer {
   double duration = 60.0;
   QString status = QStringLiteral("準備完了");
   bool muted = false;
+  bool atEnd = false;
   QStringList log;                     // "url:...", "play", "pause", "stop", "seek:15.2", "mute"
   std::vector<double> positionWrites;  // every SetCurrentPosition
 

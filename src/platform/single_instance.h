@@ -1,29 +1,76 @@
 #pragma once
-// One editor at a time per user: the first process listens on a local socket; a later one tells it
-// to come to the front and then ends without showing a window.
+// One editor at a time per user and display. The first process takes an exclusive lock on a file in
+// the user's runtime folder before anything else happens, then listens on a local socket beside it.
+// A later start that finds the lock taken knocks on that socket, hands over its arguments (a data
+// folder to open, for instance) and ends without showing a window. The kernel drops the lock of a
+// process that dies, so a start after a crash finds the lock free; a socket file left behind is
+// removed only when nobody answers on it.
+//
+// The folder is $XDG_RUNTIME_DIR where it is set, else a private folder /tmp/kemo-editor-UID that
+// must be a real folder owned by this user with mode 0700. A socket is only ever talked to when
+// the process listening on it runs as this user.
 #include <QObject>
 #include <QString>
-#include <functional>
+#include <QStringList>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace kemo {
 
 class SingleInstance : public QObject {
   Q_OBJECT
  public:
-  explicit SingleInstance(const QString& key, QObject* parent = nullptr);
+  // `name` tells editors apart that may run side by side (one per display); `folder` overrides the
+  // runtime folder (tests). The lock is not taken yet.
+  explicit SingleInstance(const QString& name, const QString& folder = {}, QObject* parent = nullptr);
   ~SingleInstance() override;
 
-  // True when another instance answered (it has been told to come forward): this one should end.
-  bool AnotherIsRunning();
-  // Starts listening; `raise` runs in this process whenever a later start knocks.
-  bool Listen(std::function<void()> raise);
+  enum class Role {
+    First,      // this process holds the lock and listens: it shows the window
+    Forwarded,  // another instance has taken the arguments: this process ends
+    Alone,      // no usable runtime folder or socket: run without the rule
+  };
+
+  // Takes the lock, or hands `arguments` to the instance that holds it, waiting at most
+  // `patienceMs` for that instance to answer (it may itself be just starting). As First it is
+  // already listening when this returns.
+  Role Start(const QStringList& arguments, int patienceMs = 10000);
+
+  // The runtime folder in use ("" when none could be made safe).
+  QString Folder() const { return folder_; }
+  QString SocketPath() const;
+  QString LockPath() const;
+
+  // The private runtime folder for the user: $XDG_RUNTIME_DIR when set, else /tmp/kemo-editor-UID,
+  // created 0700 when missing; "" when the folder found is not safe (not a folder, a link, another
+  // owner, or open to others).
+  static QString RuntimeFolder();
+  // True when `path` is a real folder owned by this user that nobody else can enter.
+  static bool IsPrivateFolder(const QString& path);
+
+  // The arguments a later start hands over: non-option arguments (paths) made absolute against
+  // `workingFolder`, options kept as they are.
+  static QStringList ForwardedArguments(const QStringList& arguments, const QString& workingFolder);
+
+ Q_SIGNALS:
+  // A later start asked for this instance: bring the window forward.
+  void RaiseRequested();
+  // A later start named a folder (its first non-option argument, absolute).
+  void FolderRequested(const QString& folder);
+  // Everything a later start handed over (see ForwardedArguments).
+  void ArgumentsReceived(const QStringList& arguments);
 
  private:
-  QString key_;
+  bool TryLock();
+  bool Knock(const QStringList& arguments);
+  bool Listen();
+  void Receive(QLocalSocket* socket);
+
+  QString name_;
+  QString folder_;
+  int lockFd_ = -1;
   QLocalServer* server_ = nullptr;
-  std::function<void()> raise_;
 };
 
 }  // namespace kemo

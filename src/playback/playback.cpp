@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 
 #include "document/editor.h"
 #include "document/state_machine.h"
@@ -44,6 +45,8 @@ double SeekStep(int index) {
 }
 
 void OnPlayStateChange(Editor& ed, int newState) {
+  // The shutdown plays and stops the muted player; that moves nothing on the way out.
+  if (ed.playback.Closing) return;
   MediaPlayer* player = ed.svc.player;
   if (ed.ui.WMPVstate) {
     switch (newState) {
@@ -55,11 +58,20 @@ void OnPlayStateChange(Editor& ed, int newState) {
       default: ed.ui.WMPVstate->setText(QString()); break;
     }
   }
-  // A video that stopped at its end keeps showing its end position instead of jumping back to 0.
+  // A video that played to its end keeps showing its end position instead of jumping back to 0.
+  // A stop the user asked for goes where the player went (its start): the time label, the grids
+  // and the stage follow it there.
   const uint8_t s = ed.EditorState;
-  if (player && newState == PlayState::Stopped &&
-      (s == State::Playing || s == State::RecordPaused || s == State::RecordPlaying || s == State::EditPlaying))
-    player->SetCurrentPosition(player->Duration());
+  if (player && newState == PlayState::Stopped) {
+    if (player->AtEnd()) {
+      if (s == State::Playing || s == State::RecordPaused || s == State::RecordPlaying || s == State::EditPlaying)
+        player->SetCurrentPosition(player->Duration());
+    } else if (player->HasMedia()) {
+      const double t = CutToMilliseconds(player->CurrentPosition());
+      ShowTime(ed, t);
+      SyncAll(ed, static_cast<float>(t), SyncOrder::PointFirst);
+    }
+  }
   if (player && newState == PlayState::Last) {
     player->Stop();
     player->SetCurrentPosition(player->Duration());
@@ -73,6 +85,7 @@ void OnPlayStateChange(Editor& ed, int newState) {
 }
 
 void OnPositionChange(Editor& ed, double /*oldPosition*/, double newPosition) {
+  if (ed.playback.Closing) return;
   ShowTime(ed, CutToMilliseconds(newPosition));
   const uint8_t s = ed.EditorState;
   if (s != State::Idle && s != State::RecordPaused && s != State::EditPaused)
@@ -80,6 +93,7 @@ void OnPositionChange(Editor& ed, double /*oldPosition*/, double newPosition) {
 }
 
 void OnPlayTimerTick(Editor& ed) {
+  if (ed.playback.Closing) return;
   MediaPlayer* player = ed.svc.player;
   const double t = CutToMilliseconds(player ? player->CurrentPosition() : 0.0);
   ShowTime(ed, t);
@@ -90,29 +104,69 @@ void OnPlayTimerTick(Editor& ed) {
   SyncAll(ed, static_cast<float>(t), SyncOrder::SlideFirst);
 }
 
-void PreparePlayerForSeek(Editor& ed) {
+bool PreparePlayerForSeek(Editor& ed) {
   MediaPlayer* player = ed.svc.player;
-  if (!player) return;
+  if (!player) return true;
   if (ed.svc.pointer) ed.svc.pointer->SetWait(true);
   player->Play();
-  WaitForPlayer(ed, [player] { return player->PlayState() == PlayState::Playing; });
+  if (WaitForPlayerEnd(ed, [player] { return player->PlayState() == PlayState::Playing; }) == WaitEnd::Abandoned)
+    return false;
   player->Pause();
-  WaitForPlayer(ed, [player] { return player->PlayState() == PlayState::Paused; });
+  return WaitForPlayerEnd(ed, [player] { return player->PlayState() == PlayState::Paused; }) != WaitEnd::Abandoned;
 }
+
+double ClampToMedia(const MediaPlayer* player, double seconds) {
+  if (!(seconds > 0.0)) return 0.0;  // also NaN
+  const double duration = player ? player->Duration() : 0.0;
+  return duration > 0.0 && seconds > duration ? duration : seconds;
+}
+
+namespace {
+
+// Brings a loaded but never started (or stopped) video into pause, writes the target, clamped to
+// the media, and synchronises the grids to what was written. `target` is computed from the position
+// read before the preparation.
+void SeekPlayer(Editor& ed, const std::function<double()>& target) {
+  MediaPlayer* player = ed.svc.player;
+  if (player) {
+    const int ps = player->PlayState();
+    // Loaded but not started: a position written now would not take.
+    if ((ps == PlayState::Stopped || ps == PlayState::Ready) && !PreparePlayerForSeek(ed)) return;
+  }
+  const double t = ClampToMedia(player, target());
+  if (player) player->SetCurrentPosition(t);
+  // The grids follow the time asked for, not what the player reports back.
+  SyncAll(ed, static_cast<float>(t), SyncOrder::PointFirst);
+}
+
+}  // namespace
 
 void OnSeekButton(Editor& ed, int index) {
   if (index < 0 || index > 5) return;
   MediaPlayer* player = ed.svc.player;
   const double p = player ? player->CurrentPosition() : 0.0;
-  if (player) {
-    const int ps = player->PlayState();
-    // Loaded but not started: a position written now would not take.
-    if (ps == PlayState::Stopped || ps == PlayState::Ready) PreparePlayerForSeek(ed);
-  }
-  const double target = p + SeekStep(index);
-  if (player) player->SetCurrentPosition(target);
-  // The grids follow the time asked for, not what the player reports back.
-  SyncAll(ed, static_cast<float>(target), SyncOrder::PointFirst);
+  SeekPlayer(ed, [p, index] { return p + SeekStep(index); });
+}
+
+void OnPlayerSeekRequest(Editor& ed, double seconds) {
+  SeekPlayer(ed, [seconds] { return seconds; });
+}
+
+void ShutDownPlayer(Editor& ed) {
+  ed.playback.Closing = true;
+  if (ed.ui.playTimer) ed.ui.playTimer->stop();
+  MediaPlayer* player = ed.svc.player;
+  // A player without media (no folder, no Video.avi, a file it cannot play) never reports
+  // stopped: it counts as stopped, and there is nothing to wait for.
+  if (!player || !player->HasMedia()) return;
+  if (ed.svc.pointer) ed.svc.pointer->SetWait(true);
+  player->SetMute(true);
+  player->Play();
+  SleepProcessingEvents(500);
+  player->Stop();
+  SleepProcessingEvents(500);
+  WaitForPlayer(ed, [player] { return player->PlayState() == PlayState::Stopped || !player->HasMedia(); });
+  if (ed.svc.pointer) ed.svc.pointer->SetWait(false);
 }
 
 void WirePlayback(Editor& ed) {
@@ -123,6 +177,7 @@ void WirePlayback(Editor& ed) {
     QObject::connect(player, &MediaPlayer::PlayStateChange, context, [e](int s) { OnPlayStateChange(*e, s); });
     QObject::connect(player, &MediaPlayer::PositionChange, context,
                      [e](double o, double n) { OnPositionChange(*e, o, n); });
+    QObject::connect(player, &MediaPlayer::SeekRequested, context, [e](double t) { OnPlayerSeekRequest(*e, t); });
   }
   if (ed.ui.playTimer)
     QObject::connect(ed.ui.playTimer, &QTimer::timeout, ed.ui.playTimer, [e] { OnPlayTimerTick(*e); });

@@ -4,6 +4,7 @@
 namespace kemo {
 
 struct Editor;
+class MediaPlayer;
 
 // The orders in which the three synchronisations run: a position event and a seek button do the
 // point row first, the playback tick the slide row first.
@@ -22,7 +23,18 @@ void OnPlayStateChange(Editor& ed, int newState);
 void OnPositionChange(Editor& ed, double oldPosition, double newPosition);
 void OnPlayTimerTick(Editor& ed);
 void OnSeekButton(Editor& ed, int index);
-void PreparePlayerForSeek(Editor& ed);
+// The player's own position control asked for `seconds`: a seek like the seek buttons'.
+void OnPlayerSeekRequest(Editor& ed, double seconds);
+// Plays and pauses a loaded but never started video; false when the wait was abandoned (another
+// video was loaded, or the program is closing) and the seek must not go on.
+bool PreparePlayerForSeek(Editor& ed);
+
+// A position the media has: 0 .. its duration (only the lower bound while the duration is unknown).
+double ClampToMedia(const MediaPlayer* player, double seconds);
+
+// The player's part of the shutdown: from here on player events move nothing; a player with media is
+// muted, played, stopped and waited for (at most 5 s); one without media counts as stopped at once.
+void ShutDownPlayer(Editor& ed);
 
 // Connects the player's events, playTimer and the seek buttons.
 void WirePlayback(Editor& ed);

@@ -10,6 +10,9 @@ struct PlaybackState {
   // (SyncAll), so that a seek can be checked against what it synchronised.
   float LastSyncTime = 0.0f;
   int SyncRuns = 0;
+  // Set when the shutdown begins: player events no longer move the editor, and waits begun
+  // before it are abandoned.
+  bool Closing = false;
 };
 
 }  // namespace kemo

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "document/editor.h"
+#include "platform/media_player.h"
 #include "platform/services.h"
 
 namespace kemo {
@@ -20,21 +21,29 @@ void OnWaitTimerTick(Editor& ed) {
   if (ed.svc.pointer) ed.svc.pointer->SetWait(false);
 }
 
-bool WaitForPlayer(Editor& ed, const std::function<bool()>& done) {
+WaitEnd WaitForPlayerEnd(Editor& ed, const std::function<bool()>& done) {
   ed.WaitTimedOut = false;
   // Enabling a timer that still runs from a timed-out wait does not restart its count.
   if (ed.ui.WaitTm && !ed.ui.WaitTm->isActive()) ed.ui.WaitTm->start(kWaitMs);
   ++ed.playback.WaitDepth;
-  QElapsedTimer fallback;  // stands in for WaitTm where a test runs the procedures without one
-  fallback.start();
-  bool reached = false;
+  MediaPlayer* player = ed.svc.player;
+  const int media = player ? player->MediaSerial() : 0;
+  const bool closing = ed.playback.Closing;
+  QElapsedTimer own;
+  own.start();
+  WaitEnd end = WaitEnd::TimedOut;
   for (;;) {
+    if ((!closing && ed.playback.Closing) || (player && player->MediaSerial() != media)) {
+      end = WaitEnd::Abandoned;
+      break;
+    }
     if (done()) {
-      reached = true;
+      end = WaitEnd::Reached;
       break;
     }
     if (ed.WaitTimedOut) break;
-    if (!ed.ui.WaitTm && fallback.elapsed() >= kWaitMs) {
+    // A wait run inside this one may have stopped WaitTm or cleared the flag.
+    if (own.elapsed() >= kWaitMs) {
       OnWaitTimerTick(ed);
       break;
     }
@@ -42,11 +51,13 @@ bool WaitForPlayer(Editor& ed, const std::function<bool()>& done) {
     QThread::msleep(2);
   }
   --ed.playback.WaitDepth;
-  if (reached) {
-    if (ed.ui.WaitTm) ed.ui.WaitTm->stop();
-    if (ed.svc.pointer) ed.svc.pointer->SetWait(false);
-  }
-  return reached;
+  if (end == WaitEnd::Reached && ed.ui.WaitTm) ed.ui.WaitTm->stop();
+  if (end != WaitEnd::TimedOut && ed.svc.pointer) ed.svc.pointer->SetWait(false);
+  return end;
+}
+
+bool WaitForPlayer(Editor& ed, const std::function<bool()>& done) {
+  return WaitForPlayerEnd(ed, done) == WaitEnd::Reached;
 }
 
 void SleepProcessingEvents(int ms) {

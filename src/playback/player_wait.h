@@ -3,13 +3,27 @@
 // pending window events until the awaited condition holds or WaitTm has fired. A wait that reaches
 // its condition stops WaitTm and restores the default pointer; one that times out leaves WaitTm
 // running (its tick has already restored the pointer), so a later wait can end early.
+//
+// Handlers run inside a wait, and one of them may start a wait of its own, stop WaitTm or clear
+// WaitTimedOut. So every wait also keeps its own count: whatever runs inside it, it ends within
+// its 5 s. A wait is abandoned, and ends at once, when the player loads or unloads a media (another
+// folder was opened) or the program shuts down; the procedure that waited must then leave what it
+// was doing, which concerned a video or a window that is gone.
 #include <functional>
 
 namespace kemo {
 
 struct Editor;
 
-// Returns true when the condition was reached, false on a time-out.
+enum class WaitEnd {
+  Reached,    // the condition held
+  TimedOut,   // 5 s passed (or WaitTm fired)
+  Abandoned,  // another media was loaded, or the program is shutting down
+};
+
+WaitEnd WaitForPlayerEnd(Editor& ed, const std::function<bool()>& done);
+
+// Returns true when the condition was reached, false on a time-out or when abandoned.
 bool WaitForPlayer(Editor& ed, const std::function<bool()>& done);
 
 // The tick of WaitTm: sets WaitTimedOut and restores the default pointer.

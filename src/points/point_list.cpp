@@ -61,18 +61,21 @@ bool IsShownMark(const Editor& ed, const QString& mark) {
 
 // Pauses a playing video, leaves a paused one, and starts and pauses one that never played, so
 // that a position can be written.
-void PreparePlayerForPoint(Editor& ed) {
+// False when the wait was abandoned (another folder opened, or the program is closing).
+bool PreparePlayerForPoint(Editor& ed) {
   MediaPlayer* player = ed.svc.player;
-  if (!player) return;
+  if (!player) return true;
   const int state = player->PlayState();
   if (state == PlayState::Playing) {
     player->Pause();
-    return;
+    return true;
   }
-  if (state == PlayState::Paused) return;
+  if (state == PlayState::Paused) return true;
   if (ed.svc.pointer) ed.svc.pointer->SetWait(true);
   player->Play();
-  if (WaitForPlayer(ed, [player] { return player->PlayState() == PlayState::Playing; })) player->Pause();
+  const WaitEnd end = WaitForPlayerEnd(ed, [player] { return player->PlayState() == PlayState::Playing; });
+  if (end == WaitEnd::Reached) player->Pause();
+  return end != WaitEnd::Abandoned;
 }
 
 // Keeps the rows the user was looking at in the grid window after the table changed: row `row`
@@ -99,11 +102,13 @@ void PopUpPointMenu(Editor& ed) {
 // The point the seek and marker commands go to: markers, slides, player and time label.
 void FollowPoint(Editor& ed, int slot, bool preparePlayer) {
   if (slot < 0 || slot >= MaxRecords) return;
-  const PointRecord& p = ed.Cur[slot];
+  // A copy: the wait for the player runs other handlers, which may rebuild the point table.
+  const PointRecord p = ed.Cur[slot];
   ShowPointMarkers(ed, slot);
   SyncSlideRow(ed, static_cast<float>(p.t));
   SyncSlideEditRow(ed, static_cast<float>(p.t));
-  if (preparePlayer) PreparePlayerForPoint(ed);
+  // A wait that outlived its folder (or the window) leaves the new one alone.
+  if (preparePlayer && !PreparePlayerForPoint(ed)) return;
   if (ed.svc.player) ed.svc.player->SetCurrentPosition(p.t);
   if (ed.ui.dispTime) ed.ui.dispTime->setText(p.timeText);
 }

@@ -65,7 +65,8 @@ void DrawSlidePicture(Editor& ed, const QString& requested, FileCheck check) {
 // follow slide `r`.
 void ShowSlideAndSeek(Editor& ed, const SlideRecord& r, bool pauseFirst) {
   SyncPointRow(ed, static_cast<float>(r.pos));
-  if (pauseFirst) PausePlayerBeforeSeek(ed);
+  // A wait that outlived its folder (or the window) leaves the new one alone.
+  if (pauseFirst && !PausePlayerBeforeSeek(ed)) return;
   ShowSlideImage(ed, SlideImagePath(ed, r.image));
   if (ed.svc.player) ed.svc.player->SetCurrentPosition(r.pos);
   if (ed.ui.dispTime) ed.ui.dispTime->setText(r.timeText);
@@ -115,24 +116,24 @@ void OnSlideGridMouseMove(Editor& ed, int button, int /*shift*/, double /*x*/, d
   if (button == 2) PopupSlideMenu(ed);
 }
 
-void PausePlayerBeforeSeek(Editor& ed) {
+bool PausePlayerBeforeSeek(Editor& ed) {
   MediaPlayer* player = ed.svc.player;
-  if (player == nullptr) return;
+  if (player == nullptr) return true;
   const int ps = player->PlayState();
   if (ps == PlayState::Playing || ps == PlayState::Paused) {
     player->Pause();
-    return;
+    return true;
   }
   // Without a video there is nothing to start; waiting for it would only hold the user 5 s.
-  if (player->URL().isEmpty()) return;
+  if (player->URL().isEmpty()) return true;
   // Never started (or stopped): a position written now would be lost, so play and pause first.
   if (ed.svc.pointer) ed.svc.pointer->SetWait(true);
   player->Play();
-  WaitForPlayer(ed, [player] {
-    if (player->PlayState() != PlayState::Playing) return false;
-    player->Pause();
-    return true;
-  });
+  return WaitForPlayerEnd(ed, [player] {
+           if (player->PlayState() != PlayState::Playing) return false;
+           player->Pause();
+           return true;
+         }) != WaitEnd::Abandoned;
 }
 
 void PopupSlideMenu(Editor& ed) {

@@ -25,7 +25,9 @@ QString SlideImagePath(const Editor& ed, const QString& image);
 void OnSlideGridKeyDown(Editor& ed, int keyCode, int shift);
 void OnSlideGridMouseUp(Editor& ed, int button, int shift, double x, double y);
 void OnSlideGridMouseMove(Editor& ed, int button, int shift, double x, double y);
-void PausePlayerBeforeSeek(Editor& ed);
+// False when the wait for the player was abandoned (another folder opened, or the program is
+// closing): the seek it prepared must not go on.
+bool PausePlayerBeforeSeek(Editor& ed);
 
 // Opens the Slides menu ppSld at the pointer (through SlidesState::PopupHook when it is set).
 void PopupSlideMenu(Editor& ed);

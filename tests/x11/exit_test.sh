@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Ending the real editor in every state: without a folder, with a folder whose video is not yet
+# converted, in the middle of a row click's wait for a video the player cannot play, and with a
+# real video loaded and paused. Each time the process ends after the exit question; without
+# playable media it does not wait (1.5 s at most), and the caption never shows the player
+# starting on the way out. The exit times are printed.
+source "$(dirname "$0")/lib.sh"
+here=$(cd "$(dirname "$0")/../.." && pwd)
+SAMPLE="$WORK/exit sample"
+"$here/scripts/make-sample" "$SAMPLE" >/dev/null
+start_x
+
+launch() {
+  "$EDITOR_BIN" >"$WORK/editor.log" 2>&1 &
+  EDITOR_PID=$!
+  wid=$(wait_window "Kemo.Editor" 20) || fail "the editor window did not appear"
+  sleep 0.5
+  locate_client "$wid"
+  xdotool windowfocus --sync "$wid"
+}
+
+open_sample() {
+  xdotool key ctrl+o
+  local dlg
+  dlg=$(wait_window "KemoRecorderのデータフォルダを指定してください" 10) || fail "no folder dialog"
+  xdotool windowfocus --sync "$dlg"
+  sleep 0.3
+  xdotool type --delay 10 "$SAMPLE"
+  xdotool key Return
+}
+
+# Ctrl+X, はい; prints the milliseconds from the answer to the end of the process and fails when
+# the caption showed the player playing meanwhile or the process outlived $1 ms.
+exit_editor() {
+  local name=$1 limit=$2 id start end captions=$WORK/captions-$1
+  xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  xdotool key ctrl+x
+  id=$(wait_window "^KemoEditor$" 10) || fail "$name: no exit question"
+  xdotool windowfocus --sync "$id" 2>/dev/null || true
+  sleep 0.2
+  : >"$captions"
+  start=$(date +%s%N)
+  xdotool key Return
+  while kill -0 "$EDITOR_PID" 2>/dev/null; do
+    xdotool getwindowname "$wid" >>"$captions" 2>/dev/null || true
+    [ $(( ($(date +%s%N) - start) / 1000000 )) -gt 12000 ] && break
+    sleep 0.03
+  done
+  end=$(date +%s%N)
+  kill -0 "$EDITOR_PID" 2>/dev/null && fail "$name: the editor still runs 12 s after the exit question"
+  EDITOR_PID=""
+  local ms=$(( (end - start) / 1000000 ))
+  echo "exit $name: ${ms} ms"
+  grep -q "動作モード\[再生\]" "$captions" && fail "$name: the caption showed 動作モード[再生] during the exit"
+  [ "$ms" -le "$limit" ] || fail "$name: the exit took ${ms} ms (at most ${limit} ms)"
+}
+
+# No folder (state 9).
+launch
+exit_editor no-folder 1500
+
+# A folder whose video is not converted yet (state 8).
+launch
+open_sample
+answer_box convert-hint
+wait_title "$wid" "exit sample"
+exit_editor not-converted 1500
+
+# A Video.avi the player cannot play: a slide row click starts a wait for the video; the exit
+# question is answered during that wait.
+head -c 20000 /dev/urandom >"$SAMPLE/Video.avi"
+launch
+open_sample
+wait_title "$wid" "exit sample"
+sleep 0.5
+click_twips $((3840 + 120 + 2500)) $((7695 + 420 + 250 + 250 + 125))
+sleep 0.3
+exit_editor during-wait 1500
+
+# A real video, converted as the editor converts: never played, paused after playing. (While it
+# plays the File menu is off; the system's close route is timed in the real player's tests.)
+ffmpeg -hide_banner -loglevel error -nostdin -y -i "$SAMPLE/Video.flv" -acodec wmav2 -vcodec msmpeg4v2 \
+  -ab 64k -b 512k -ac 2 -s 240x160 "$SAMPLE/Video.avi"
+play_x=$((120 + 210)); play_y=$((360 + 3195 - 165))
+launch
+open_sample
+wait_title "$wid" "exit sample"
+sleep 0.5
+exit_editor video-loaded 2500
+launch
+open_sample
+wait_title "$wid" "exit sample"
+sleep 0.5
+click_twips $play_x $play_y
+wait_title "$wid" "動作モード\[再生\]" 10
+sleep 1
+click_twips $play_x $play_y
+wait_title "$wid" "動作モード\[静止\]" 10
+exit_editor video-paused 2500
+echo "PASS exit: the editor ended in every state"
