@@ -42,8 +42,11 @@ WaitEnd WaitForPlayerEnd(Editor& ed, const std::function<bool()>& done) {
       break;
     }
     if (ed.WaitTimedOut) break;
-    // A wait run inside this one may have stopped WaitTm or cleared the flag.
+    // A wait run inside this one may have stopped WaitTm or cleared the flag. Ending here counts
+    // as WaitTm's tick: it runs on from now, as after any time-out, and a tick that fell due in the
+    // same moment does not end the next wait at once.
     if (own.elapsed() >= kWaitMs) {
+      if (ed.ui.WaitTm) ed.ui.WaitTm->start(kWaitMs);
       OnWaitTimerTick(ed);
       break;
     }

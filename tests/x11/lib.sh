@@ -124,3 +124,23 @@ wait_title() {
   done
   fail "caption never matched '$pattern' (it reads '$(title_of "$wid")')"
 }
+
+# A small data folder at $1 as the recorder leaves it: a $2-second Video.flv, three slides at 0,
+# $2/4 and $2/2 s with their pictures, one point; with $3 = avi also the Video.avi that the
+# conversion makes.
+make_folder() {
+  local dir=$1 seconds=$2 i
+  mkdir -p "$dir"
+  ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i "testsrc=size=320x240:rate=15:duration=$seconds" \
+    -f lavfi -i "sine=frequency=440:sample_rate=22050:duration=$seconds" -c:v flv -c:a libmp3lame -ar 22050 \
+    -f flv "$dir/Video.flv"
+  if [ "${3:-}" = avi ]; then
+    ffmpeg -hide_banner -loglevel error -nostdin -y -i "$dir/Video.flv" -acodec wmav2 -vcodec msmpeg4v2 \
+      -ab 64k -b 512k -ac 2 -s 240x160 "$dir/Video.avi"
+  fi
+  for i in 0 1 2; do convert -size 320x240 "xc:rgb($((60 * i + 40)),80,120)" "$dir/00$i.jpg"; done
+  printf '<?xml version="1.0" encoding="UTF-8"?>\n<content>\n<slide>%s%s%s</slide>\n<cursor>%s</cursor>\n</content>\n' \
+    '<scene pos="0" caption="a" image="000.jpg"/>' "<scene pos=\"$(awk -v s="$seconds" 'BEGIN { print s / 4 }')\" caption=\"b\" image=\"001.jpg\"/>" \
+    "<scene pos=\"$(awk -v s="$seconds" 'BEGIN { print s / 2 }')\" caption=\"c\" image=\"002.jpg\"/>" \
+    '<p t="0" x="0.5" y="0.5"/>' >"$dir/content.xml"
+}

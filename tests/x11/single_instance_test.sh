@@ -37,7 +37,7 @@ for round in $(seq 0 9); do
   wait "$ended" || fail "round $round: the start that handed over failed"
   kill -0 "$survivor" 2>/dev/null || fail "round $round: neither start runs"
   # Give a wrongly opened second window time to show.
-  sleep 1
+  sleep 0.6
   n=$(count_windows)
   [ "$n" -eq 1 ] || { kill "$survivor" 2>/dev/null; fail "round $round (${delay_ms} ms): $n editor windows"; }
   end_editor "$survivor"
