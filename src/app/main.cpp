@@ -1,4 +1,5 @@
-// Kemo.Editor: process start-up. One instance at a time; the window comes up without a data folder.
+// Kemo.Editor: process start-up. One instance at a time; the window comes up without a data folder,
+// or opens the folder named on the command line (kemo-editor FOLDER) as フォルダ指定 does.
 #if defined(__linux__)
 #include <malloc.h>
 #endif
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 
 #include "app/frm_main.h"
@@ -82,6 +84,16 @@ int main(int argc, char** argv) {
     window.raise();
     window.activateWindow();
   });
+  window.FitToScreen();
   window.show();
+  // The folder of the command line: its first argument that is not an option.
+  QString folder;
+  for (const QString& a : QCoreApplication::arguments().mid(1))
+    if (!a.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
+      folder = QDir::cleanPath(QDir::current().absoluteFilePath(a));
+      break;
+    }
+  // Opened once the window is up, so that its questions and messages stand over it.
+  if (!folder.isEmpty()) QTimer::singleShot(0, &window, [&window, folder] { window.OpenFolderFromOutside(folder); });
   return app.exec();
 }
