@@ -47,7 +47,15 @@ int main(int argc, char** argv) {
   // One instance per user and display.
   kemo::SingleInstance instance(QStringLiteral("kemo-editor-") + qEnvironmentVariable("USER", QStringLiteral("user")) +
                                 QLatin1Char('-') + QString(qEnvironmentVariable("DISPLAY")).remove(QLatin1Char(':')));
-  if (instance.AnotherIsRunning()) return 0;
+  // The folder of the command line: its first argument that is not an option, made absolute here
+  // because a running instance has a working folder of its own.
+  QString folder;
+  for (const QString& a : QCoreApplication::arguments().mid(1))
+    if (!a.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
+      folder = QDir::cleanPath(QDir::current().absoluteFilePath(a));
+      break;
+    }
+  if (instance.AnotherIsRunning(folder)) return 0;
 
   QTranslator qtJapanese;
   if (qtJapanese.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -86,13 +94,10 @@ int main(int argc, char** argv) {
   });
   window.FitToScreen();
   window.show();
-  // The folder of the command line: its first argument that is not an option.
-  QString folder;
-  for (const QString& a : QCoreApplication::arguments().mid(1))
-    if (!a.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
-      folder = QDir::cleanPath(QDir::current().absoluteFilePath(a));
-      break;
-    }
+  // A later start's folder opens after the socket's handler has returned (its questions run their
+  // own event loops).
+  QObject::connect(&instance, &kemo::SingleInstance::FolderRequested, &window,
+                   [&window](const QString& f) { window.OpenFolderFromOutside(f); }, Qt::QueuedConnection);
   // Opened once the window is up, so that its questions and messages stand over it.
   if (!folder.isEmpty()) QTimer::singleShot(0, &window, [&window, folder] { window.OpenFolderFromOutside(folder); });
   return app.exec();

@@ -2,6 +2,7 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QVariant>
 
 namespace kemo {
 
@@ -9,11 +10,14 @@ SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(pa
 
 SingleInstance::~SingleInstance() = default;
 
-bool SingleInstance::AnotherIsRunning() {
+bool SingleInstance::AnotherIsRunning(const QString& folder) {
   QLocalSocket socket;
   socket.connectToServer(key_);
   if (!socket.waitForConnected(500)) return false;
-  socket.write("raise\n");
+  // The folder travels in base64, so that no character of a path can end its line early.
+  QByteArray message = "raise\n";
+  if (!folder.isEmpty()) message += "folder " + folder.toUtf8().toBase64() + "\n";
+  socket.write(message);
   socket.flush();
   socket.waitForBytesWritten(500);
   // Wait for the running instance to take the message before this process ends.
@@ -34,10 +38,28 @@ bool SingleInstance::Listen(std::function<void()> raise) {
   connect(server_, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* s = server_->nextPendingConnection()) {
       connect(s, &QLocalSocket::readyRead, s, [this, s] {
-        s->readAll();
-        s->write("ok\n");
-        s->flush();
-        if (raise_) raise_();
+        // Lines may arrive in pieces: the unfinished rest waits on the socket for the next read.
+        QByteArray pending = s->property("kemoPending").toByteArray() + s->readAll();
+        if (pending.size() > 64 * 1024) pending.clear();  // no message of ours is that long
+        bool raise = false;
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+          const QByteArray line = pending.left(end);
+          pending.remove(0, end + 1);
+          if (line == "raise") {
+            raise = true;
+          } else if (line.startsWith("folder ")) {
+            const QString folder = QString::fromUtf8(QByteArray::fromBase64(line.mid(7)));
+            if (!folder.isEmpty()) Q_EMIT FolderRequested(folder);
+          }
+        }
+        s->setProperty("kemoPending", pending);
+        if (raise) {
+          // Answered once everything that came with the knock has been taken.
+          s->write("ok\n");
+          s->flush();
+          if (raise_) raise_();
+        }
       });
       connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
     }

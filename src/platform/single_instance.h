@@ -1,6 +1,7 @@
 #pragma once
 // One editor at a time per user: the first process listens on a local socket; a later one tells it
-// to come to the front and then ends without showing a window.
+// to come to the front, hands over the folder of its command line, and then ends without showing a
+// window.
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -15,10 +16,15 @@ class SingleInstance : public QObject {
   explicit SingleInstance(const QString& key, QObject* parent = nullptr);
   ~SingleInstance() override;
 
-  // True when another instance answered (it has been told to come forward): this one should end.
-  bool AnotherIsRunning();
+  // True when another instance answered (it has been told to come forward and to open `folder`
+  // when one is given): this one should end.
+  bool AnotherIsRunning(const QString& folder = {});
   // Starts listening; `raise` runs in this process whenever a later start knocks.
   bool Listen(std::function<void()> raise);
+
+ Q_SIGNALS:
+  // A later start named a folder on its command line.
+  void FolderRequested(const QString& folder);
 
  private:
   QString key_;
