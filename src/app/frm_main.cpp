@@ -138,8 +138,6 @@ void FrmMain::BuildMenus() {
                              QKeySequence(Qt::CTRL | Qt::Key_N));
   ui.mnuFileOpen = MakeAction(ui.mnuFile, QStringLiteral("mnuFileOpen"), QStringLiteral("フォルダ指定(&O)"),
                               QKeySequence(Qt::CTRL | Qt::Key_O));
-  mnuFileRecent_ = ui.mnuFile->addMenu(QStringLiteral("最近使ったフォルダ"));
-  mnuFileRecent_->setObjectName(QStringLiteral("mnuFileRecent"));
   ui.mnuFileConv = MakeAction(ui.mnuFile, QStringLiteral("mnuFileConv"), QStringLiteral("FLS⇒AVI変換(&Q)"),
                               QKeySequence(Qt::CTRL | Qt::Key_Q));
   ui.mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSep"));
@@ -149,6 +147,10 @@ void FrmMain::BuildMenus() {
   ui.mnuFileReset = MakeAction(ui.mnuFile, QStringLiteral("mnuFileReset"), QStringLiteral("初期状態に戻す"));
   ui.mnuFileEnd = MakeAction(ui.mnuFile, QStringLiteral("mnuFileEnd"), QStringLiteral("終了(&X)"),
                              QKeySequence(Qt::CTRL | Qt::Key_X));
+  // The recent folders come last before 終了, so that the items above keep their places.
+  mnuFileRecent_ = new QMenu(QStringLiteral("最近使ったフォルダ"), ui.mnuFile);
+  mnuFileRecent_->setObjectName(QStringLiteral("mnuFileRecent"));
+  ui.mnuFile->insertMenu(ui.mnuFileEnd, mnuFileRecent_);
 
   ui.ppCur = bar->addMenu(QStringLiteral("マウスポイント(&M)"));
   ui.ppCur->setObjectName(QStringLiteral("ppCur"));
