@@ -1,5 +1,6 @@
 // The stage and the synchronisation at their largest: 3600 slides and 3600 points, the real main
 // window on the offscreen platform.
+#include <QMenuBar>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -8,6 +9,7 @@
 #include "document/tables.h"
 #include "platform/paths.h"
 #include "platform/stage.h"
+#include "platform/twips.h"
 #include "playback/stage_view.h"
 #include "playback/sync.h"
 #include "playback/time_text.h"
@@ -27,6 +29,16 @@ struct StageFixture {
 
   StageFixture() {
     Editor& e = w.ed();
+    // KEMO_LAYOUT_SCALE=2 measures a window twice the design size (every control, the stage and
+    // its markers twice as large); QT_SCALE_FACTOR scales the device pixels the canvases use.
+    const double scale = qEnvironmentVariableIsSet("KEMO_LAYOUT_SCALE")
+                             ? QString::fromLocal8Bit(qgetenv("KEMO_LAYOUT_SCALE")).toDouble()
+                             : 1.0;
+    if (scale > 0 && scale != 1.0) {
+      w.window->resize(FrmMain::DesignClientSize() * scale + QSize(0, w.window->menuBar()->sizeHint().height()));
+      SetLayoutScale(scale);
+      ApplyLayoutScale(w.window->centralWidget());
+    }
     e.DataFolder = data.path();
     // A lecture reuses a handful of slide pictures of the usual size.
     const QColor colours[5] = {Qt::blue, Qt::darkGreen, Qt::darkRed, Qt::darkCyan, Qt::darkMagenta};
@@ -58,6 +70,14 @@ struct StageFixture {
   }
 };
 
+// An image of the stage in device pixels, as the window's backing store has it.
+QImage Canvas(const Stage* stage) {
+  const qreal dpr = stage->devicePixelRatioF();
+  QImage canvas(stage->size() * dpr, QImage::Format_RGB32);
+  canvas.setDevicePixelRatio(dpr);
+  return canvas;
+}
+
 StageFixture& Fixture() {
   static auto* f = new StageFixture;  // lives until the process ends, as the window would
   return *f;
@@ -69,7 +89,7 @@ void BM_SyncTick(benchmark::State& state) {
   StageFixture& f = Fixture();
   Editor& ed = f.ed();
   Stage* stage = ed.ui.img;
-  QImage canvas(stage->size(), QImage::Format_RGB32);
+  QImage canvas = Canvas(stage);
   double t = 0;
   const int checks = stage->Files().FileChecks();
   int64_t ticks = 0;
@@ -122,11 +142,12 @@ void BM_StagePaint(benchmark::State& state) {
   StageFixture& f = Fixture();
   Stage* stage = f.ed().ui.img;
   LayoutPointMarkers(f.ed(), true);
-  QImage canvas(stage->size(), QImage::Format_RGB32);
+  QImage canvas = Canvas(stage);
   for (auto _ : state) {
     QPainter p(&canvas);
     stage->Render(p, QRect(QPoint(0, 0), stage->size()));
   }
+  state.counters["canvas_width_px"] = canvas.width();
   LayoutPointMarkers(f.ed(), false);
 }
 BENCHMARK(BM_StagePaint)->Unit(benchmark::kMillisecond);

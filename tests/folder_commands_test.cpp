@@ -106,7 +106,8 @@ TEST(FolderCommands, OpenCompleteFolderLoadsTablesAndVideo) {
   Editor& ed = f.ed();
   ASSERT_EQ(f.w.dialogs.calls.size(), 1u);
   EXPECT_EQ(f.w.dialogs.calls[0].kind, QStringLiteral("folder"));
-  EXPECT_EQ(f.w.dialogs.calls[0].start, DriveRootOf(ed.ProgramFolder));
+  // No data folder has been opened before: the picker starts at home.
+  EXPECT_EQ(f.w.dialogs.calls[0].start, QDir::homePath());
   EXPECT_EQ(f.w.dialogs.calls[0].title, QStringLiteral("KemoRecorderのデータフォルダを指定してください"));
   EXPECT_TRUE(f.w.messages.shown.empty()) << f.w.messages.LastText().toStdString();
   EXPECT_EQ(ed.DataFolder, folder);
@@ -335,7 +336,8 @@ TEST(FolderCommands, NewAfterChangesSavesIntoTheChosenFolderFirst) {
 
   ASSERT_GE(f.w.dialogs.calls.size(), 2u);
   EXPECT_EQ(f.w.dialogs.calls[0].title, QStringLiteral("保存するフォルダを指定してください"));
-  EXPECT_EQ(f.w.dialogs.calls[0].start, DriveRootOf(ed.ProgramFolder));
+  // The picker starts beside the data folder opened last.
+  EXPECT_EQ(f.w.dialogs.calls[0].start, QFileInfo(source).absolutePath());
   // The saved folder holds the changed content; the new content is in the working folder.
   EXPECT_TRUE(QFileInfo::exists(JoinPath(target, QStringLiteral("Video.flv"))));
   EXPECT_TRUE(test::ReadFile(JoinPath(target, QStringLiteral("content.xml"))).contains("変更した題名"));

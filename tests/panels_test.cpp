@@ -72,7 +72,7 @@ TEST(Panels, DropLandsAtThePointerMinusTheGrabWhateverControlIsUnder) {
   EXPECT_NEAR(direct.top(), PixelsToTwips(inFrame.y()) - 90, 1.0);
 
   // The button itself did not move.
-  EXPECT_DOUBLE_EQ(TwipsRectOf(ui.cbSaveSld).left(), 9350);
+  EXPECT_DOUBLE_EQ(TwipsRectOf(ui.cbSaveSld).left(), 9330);
 }
 
 TEST(Panels, GridToggleShowsAndHidesAllLinesAndRestoresTheCaption) {

@@ -223,7 +223,7 @@ TEST(StageView, GridAndRulersFollowThePicture) {
     EXPECT_DOUBLE_EQ(x.top(), T - 120);
     EXPECT_DOUBLE_EQ(x.bottom(), T);
     const QRectF label = TwipsRectOf(ed.ui.yLabel[k]);
-    EXPECT_DOUBLE_EQ(label.left(), L - 520);
+    EXPECT_DOUBLE_EQ(label.right(), L - 120);
     EXPECT_DOUBLE_EQ(label.top(), k == 0 ? T + 100 : tickY[k] - 225);
   }
   // At start-up the stage shows the program's own picture.
@@ -262,11 +262,13 @@ TEST(StageView, BuildSetsMenusRecordingOptionsAndGridLayouts) {
   EXPECT_FALSE(ed.ui.img->FileNotFoundVisible());
 
   DataGrid* g = ed.ui.dgSlide;
-  const double slideWidths[4] = {400, 1200, 4500, 2500};
+  // "ID" widened for 3600, taken from the room beside the columns: the grid keeps its width.
+  const double slideWidths[4] = {540, 1200, 4500, 2500};
   for (int c = 0; c < 4; ++c) EXPECT_NEAR(g->ColumnWidthTwips(c), slideWidths[c], 15) << c;
   EXPECT_DOUBLE_EQ(TwipsRectOf(g).width(), 8600 + 575);
   EXPECT_DOUBLE_EQ(TwipsRectOf(g).height(), 1875);
-  EXPECT_DOUBLE_EQ(TwipsRectOf(ed.ui.lbSlideTitle).width(), 8600 + 575);
+  // The title is as wide as the grid but stops where the slide count begins.
+  EXPECT_DOUBLE_EQ(TwipsRectOf(ed.ui.lbSlideTitle).right(), TwipsRectOf(ed.ui.lbSldCnt[1]).left());
   EXPECT_TRUE(g->horizontalHeader()->font().bold());
   const auto align = [](RecordSet* rs, int c) {
     return rs->data(rs->index(0, c), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask;
@@ -285,7 +287,7 @@ TEST(StageView, BuildSetsMenusRecordingOptionsAndGridLayouts) {
   EXPECT_TRUE(ed.ui.opInterval[0]->isChecked());
   EXPECT_EQ(ed.ui.recTimer->interval(), 10);
   DataGrid* c = ed.ui.dgCursor;
-  const double pointWidths[5] = {405, 1005, 405, 405, 415};
+  const double pointWidths[5] = {540, 1005, 405, 405, 415};
   for (int i = 0; i < 5; ++i) EXPECT_NEAR(c->ColumnWidthTwips(i), pointWidths[i], 15) << i;
   EXPECT_DOUBLE_EQ(TwipsRectOf(c).width(), 2635 + 575);
   EXPECT_DOUBLE_EQ(TwipsRectOf(c).height(), 4535);

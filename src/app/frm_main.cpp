@@ -2,18 +2,28 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QComboBox>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QTimer>
+#include <cmath>
 
 #include "app/mode_display.h"
 #include "app/panels.h"
+#include "app/recent_folders.h"
 #include "convert/convert.h"
 #include "document/folder_commands.h"
 #include "document/state_machine.h"
@@ -98,9 +108,14 @@ FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget
   ed_.ProgramFolder = programFolder;
   ed_.ui.frmMain = this;
   ed_.RefreshHook = [](Editor& e) { RefreshModeDisplayImpl(e); };
-  // No close box, maximise or minimise: the program ends through 終了 (a close by the window
-  // system still asks the exit question).
-  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
+  // The controls are built at the design size; the window's size sets the scale from then on.
+  SetLayoutScale(1.0);
+  // No close box: the program ends through 終了 (a close by the window system still asks the exit
+  // question). The window may be resized and maximised; its layout scales with it.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint | Qt::WindowMinMaxButtonsHint);
+  recent_ = std::make_unique<RecentFolders>();
+  ed_.document.LastDataFolder = recent_->Last();
+  setAcceptDrops(true);
   BuildMenus();
   BuildControls();
   WireShell();
@@ -127,10 +142,15 @@ void FrmMain::BuildMenus() {
                               QKeySequence(Qt::CTRL | Qt::Key_Q));
   ui.mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSep"));
   ui.mnuFileSaveNew = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSaveNew"), QStringLiteral("名前を付けて保存"));
-  ui.mnuFileSave = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSave"), QStringLiteral("上書き保存"));
+  ui.mnuFileSave = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSave"), QStringLiteral("上書き保存"),
+                              QKeySequence(Qt::CTRL | Qt::Key_S));
   ui.mnuFileReset = MakeAction(ui.mnuFile, QStringLiteral("mnuFileReset"), QStringLiteral("初期状態に戻す"));
   ui.mnuFileEnd = MakeAction(ui.mnuFile, QStringLiteral("mnuFileEnd"), QStringLiteral("終了(&X)"),
                              QKeySequence(Qt::CTRL | Qt::Key_X));
+  // The recent folders come last before 終了, so that the items above keep their places.
+  mnuFileRecent_ = new QMenu(QStringLiteral("最近使ったフォルダ"), ui.mnuFile);
+  mnuFileRecent_->setObjectName(QStringLiteral("mnuFileRecent"));
+  ui.mnuFile->insertMenu(ui.mnuFileEnd, mnuFileRecent_);
 
   ui.ppCur = bar->addMenu(QStringLiteral("マウスポイント(&M)"));
   ui.ppCur->setObjectName(QStringLiteral("ppCur"));
@@ -167,6 +187,15 @@ void FrmMain::BuildMenus() {
                               QKeySequence(Qt::Key_F3));
   ui.ppSldEdit = MakeAction(ui.ppSld, QStringLiteral("ppSldEdit"), QStringLiteral("スライド編集"),
                             QKeySequence(Qt::Key_F4));
+
+  // Space plays and pauses. A cell being edited takes its spaces first: its line edit claims
+  // printable keys before shortcuts are looked up.
+  auto* playPause = new QAction(this);
+  playPause->setObjectName(QStringLiteral("actPlayPause"));
+  playPause->setShortcut(QKeySequence(Qt::Key_Space));
+  playPause->setShortcutContext(Qt::WindowShortcut);
+  addAction(playPause);
+  connect(playPause, &QAction::triggered, this, [this] { TogglePlayback(); });
 }
 
 void FrmMain::BuildControls() {
@@ -179,24 +208,26 @@ void FrmMain::BuildControls() {
   auto* central = new QWidget(this);
   central->setObjectName(QStringLiteral("client"));
   setCentralWidget(central);
-  central->setFixedSize(TwipsToPixels(15075), TwipsToPixels(10275));
+  // The controls' fonts follow the layout scale; the menus keep the desktop's size.
+  SetDesignFont(central, base, 9);
+  central->setMinimumSize(DesignClientSize() / 4);
   ui.frMain = Make<QWidget>(central, QStringLiteral("frMain"), 0, 0, 15120, 10300);
   QWidget* fr = ui.frMain;
   ui.label = Make<QWidget>(central, QStringLiteral("label"), 11400, 120, 3615, 1695);
   ui.label->hide();
 
   // Player.
-  ui.WMPVstate = MakeLabel(fr, QStringLiteral("WMPVstate"), QStringLiteral("準備完了"), 165, 120, 2025, 285);
-  ui.dispTime = MakeLabel(fr, QStringLiteral("dispTime"), QStringLiteral("00:00.000"), 2190, 120, 1140, 285);
+  ui.WMPVstate = MakeLabel(fr, QStringLiteral("WMPVstate"), QStringLiteral("準備完了"), 165, 120, 2025, 240);
+  ui.dispTime = MakeLabel(fr, QStringLiteral("dispTime"), QStringLiteral("00:00.000"), 2190, 120, 1140, 240);
   ui.dispTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   QWidget* view = ed_.svc.player ? ed_.svc.player->View() : nullptr;
   if (view) {
     view->setParent(fr);
     view->setObjectName(QStringLiteral("WMPV"));
-    PlaceTwips(view, 120, 360, 3240, 3195);
+    PlaceTwips(view, 120, 360, 3240, 3190);
     ui.WMPV = view;
   } else {
-    auto* blank = Make<QFrame>(fr, QStringLiteral("WMPV"), 120, 360, 3240, 3195);
+    auto* blank = Make<QFrame>(fr, QStringLiteral("WMPV"), 120, 360, 3240, 3190);
     blank->setFrameShape(QFrame::Box);
     blank->setAutoFillBackground(true);
     QPalette p = blank->palette();
@@ -209,11 +240,14 @@ void FrmMain::BuildControls() {
     ui.cbPlay[i] = MakeButton(fr, QStringLiteral("cbPlay_%1").arg(i), QString::fromLatin1(seekCaptions[i]),
                               120 + 540 * i, 3550, 540, 275);
 
-  // Mode indicators.
-  ui.lbMode[3] = MakeLabel(fr, QStringLiteral("lbMode_3"), QStringLiteral("動作モード［　　　]"), 135, 3840, 1700, 180);
-  ui.lbMode[0] = MakeLabel(fr, QStringLiteral("lbMode_0"), QStringLiteral("静止"), 1125, 3840, 500, 180);
-  ui.lbMode[2] = MakeLabel(fr, QStringLiteral("lbMode_2"), QStringLiteral("記録モード［　　　］"), 1875, 3840, 1700, 180);
-  ui.lbMode[1] = MakeLabel(fr, QStringLiteral("lbMode_1"), QStringLiteral("OFF"), 2850, 3840, 500, 180);
+  // Mode indicators: each value stands over the blanks between its brackets. In 8 points a
+  // full-width character is 160 twips, so both indicators fit between the video's left edge and
+  // the stage's ruler.
+  ui.lbMode[3] = MakeLabel(fr, QStringLiteral("lbMode_3"), QStringLiteral("動作モード［　　　]"), 120, 3830, 1560, 240);
+  ui.lbMode[0] = MakeLabel(fr, QStringLiteral("lbMode_0"), QStringLiteral("静止"), 120 + 6 * 160, 3830, 480, 240);
+  ui.lbMode[2] = MakeLabel(fr, QStringLiteral("lbMode_2"), QStringLiteral("記録モード［　　　］"), 1680, 3830, 1680, 240);
+  ui.lbMode[1] = MakeLabel(fr, QStringLiteral("lbMode_1"), QStringLiteral("OFF"), 1680 + 6 * 160, 3830, 480, 240);
+  for (int i : {0, 1, 2, 3}) SetDesignFont(ui.lbMode[i], ui.lbMode[i]->font(), 8);
   ui.lbMode[4] = MakeLabel(fr, QStringLiteral("lbMode_4"), QStringLiteral("OFF"), 0, 0, 0, 0);
   ui.lbMode[4]->hide();
   for (int i : {0, 1}) ui.lbMode[i]->setAlignment(Qt::AlignCenter);
@@ -227,20 +261,19 @@ void FrmMain::BuildControls() {
   ui.cbDelete = MakeButton(fr, QStringLiteral("cbDelete"), QStringLiteral("全て削除"), 120, 9035, 1000, 255);
   ui.cbChkOff = MakeButton(fr, QStringLiteral("cbChkOff"), QStringLiteral("全てチェックOFF"), 1815, 9035, 1485, 255);
   ui.lbKeyComment[0] = MakeLabel(fr, QStringLiteral("lbKeyComment_0"), {}, 135, 9300, 3135, 945);
-  ui.lbKeyComment[1] = MakeLabel(fr, QStringLiteral("lbKeyComment_1"), {}, 4080, 10060, 5775, 375);
+  // The slide legend fills the strip between the slide panel and the client area's bottom edge.
+  ui.lbKeyComment[1] = MakeLabel(fr, QStringLiteral("lbKeyComment_1"), {}, 4080, 10050, 5775, 225);
   ui.lbKeyComment[0]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  ui.lbKeyComment[1]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  for (QLabel* legend : ui.lbKeyComment) {
-    QFont small = legend->font();
-    small.setPixelSize(11);
-    legend->setFont(small);
-  }
+  ui.lbKeyComment[1]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  for (QLabel* legend : ui.lbKeyComment) SetDesignFont(legend, legend->font(), 8.25);
 
   // Grid button, recording hint and messages.
-  ui.cbGrid = MakeButton(fr, QStringLiteral("cbGrid"), QStringLiteral("グリッドを表示"), 3840, 120, 1380, 275);
-  ui.lbRecStat[0] = MakeLabel(fr, QStringLiteral("lbRecStat_0"), {}, 5280, 120, 3135, 300);
-  ui.lbRecTimer0 = MakeLabel(fr, QStringLiteral("lbRecTimer0"), {}, 8880, 240, 4400, 240);
-  ui.lbRecErr = MakeLabel(fr, QStringLiteral("lbRecErr"), {}, 10200, 0, 3000, 240);
+  // Right of the top ruler's "0", wide enough for "グリッドを非表示"; the hint and the two recorder
+  // lines keep clear of the ruler's "50" and "100".
+  ui.cbGrid = MakeButton(fr, QStringLiteral("cbGrid"), QStringLiteral("グリッドを表示"), 4200, 120, 1650, 255);
+  ui.lbRecStat[0] = MakeLabel(fr, QStringLiteral("lbRecStat_0"), {}, 5880, 120, 2550, 300);
+  ui.lbRecTimer0 = MakeLabel(fr, QStringLiteral("lbRecTimer0"), {}, 8880, 240, 4150, 240);
+  ui.lbRecErr = MakeLabel(fr, QStringLiteral("lbRecErr"), {}, 9000, 0, 4050, 240);
   QPalette errPal = ui.lbRecErr->palette();
   errPal.setColor(QPalette::WindowText, QColor(200, 0, 0));
   ui.lbRecErr->setPalette(errPal);
@@ -252,14 +285,14 @@ void FrmMain::BuildControls() {
     const int index = k * 50;
     ui.xLine[k] = MakeLine(fr, QStringLiteral("xLine_%1").arg(index));
     ui.yLine[k] = MakeLine(fr, QStringLiteral("yLine_%1").arg(index));
-    ui.xLabel[k] = MakeLabel(fr, QStringLiteral("xLabel_%1").arg(index), QString::number(index), 0, 0, 400, 200);
-    ui.yLabel[k] = MakeLabel(fr, QStringLiteral("yLabel_%1").arg(index), QString::number(index), 0, 0, 400, 200);
+    ui.xLabel[k] = MakeLabel(fr, QStringLiteral("xLabel_%1").arg(index), QString::number(index), 0, 0, 360, 200);
+    ui.yLabel[k] = MakeLabel(fr, QStringLiteral("yLabel_%1").arg(index), QString::number(index), 0, 0, 360, 200);
     ui.yLabel[k]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   }
   // The top ruler's captions stand above their ticks.
-  PlaceTwips(ui.xLabel[0], 3840 - 60, 480 - 330, 400, 200);
-  PlaceTwips(ui.xLabel[1], 3840 + 9525 / 2 - 150, 480 - 330, 400, 200);
-  PlaceTwips(ui.xLabel[2], 3840 + 9525 - 300, 480 - 330, 400, 200);
+  PlaceTwips(ui.xLabel[0], 3840 - 60, 480 - 330, 360, 200);
+  PlaceTwips(ui.xLabel[1], 3840 + 9525 / 2 - 150, 480 - 330, 360, 200);
+  PlaceTwips(ui.xLabel[2], 3840 + 9525 - 300, 480 - 330, 360, 200);
 
   // Slide list panel.
   ui.fDialog[2] = Make<QFrame>(fr, QStringLiteral("fDialog_2"), 3840, 7695, 10200, 2355);
@@ -275,10 +308,10 @@ void FrmMain::BuildControls() {
   p1->setAutoFillBackground(true);
   ui.lbEdtSldTitle = MakeLabel(p1, QStringLiteral("lbEdtSldTitle"), QStringLiteral("スライド編集"), 120, 120, 1500, 270);
   ui.lbSldCnt[0] = MakeLabel(p1, QStringLiteral("lbSldCnt_0"), {}, 1800, 120, 2800, 270);
-  // The buttons stand right of the grid, whose columns make it 9175 twips wide.
-  ui.cbSaveSld = MakeButton(p1, QStringLiteral("cbSaveSld"), QStringLiteral("登録"), 9350, 420, 720, 315);
-  ui.cbDeleteSld = MakeButton(p1, QStringLiteral("cbDeleteSld"), QStringLiteral("削除"), 9350, 840, 720, 315);
-  ui.cbFrSldClose = MakeButton(p1, QStringLiteral("cbFrSldClose"), QStringLiteral("編集終了"), 9350, 1260, 720, 315);
+  // The buttons stand right of the grid, which is 9175 twips wide, as wide as "編集終了" needs.
+  ui.cbSaveSld = MakeButton(p1, QStringLiteral("cbSaveSld"), QStringLiteral("登録"), 9330, 420, 780, 315);
+  ui.cbDeleteSld = MakeButton(p1, QStringLiteral("cbDeleteSld"), QStringLiteral("削除"), 9330, 840, 780, 315);
+  ui.cbFrSldClose = MakeButton(p1, QStringLiteral("cbFrSldClose"), QStringLiteral("編集終了"), 9330, 1260, 780, 315);
   ui.dgSlideEdit = Make<DataGrid>(p1, QStringLiteral("dgSlideEdit"), 120, 420, 8580, 1815);
   ui.dataCombo1 = Make<QComboBox>(p1, QStringLiteral("dataCombo1"), 0, 0, 2500, 300);
   ui.dataCombo1->setEditable(true);
@@ -292,7 +325,7 @@ void FrmMain::BuildControls() {
   p0->setAutoFillBackground(true);
   ui.Shape1 = Make<QWidget>(p0, QStringLiteral("Shape1"), 0, 0, 3615, 6975);
   ui.Shape1->hide();
-  ui.lbFrDrag0 = MakeLabel(p0, QStringLiteral("lbFrDrag_0"), QStringLiteral("マウスポイント記録"), 0, 0, 3735, 200);
+  ui.lbFrDrag0 = MakeLabel(p0, QStringLiteral("lbFrDrag_0"), QStringLiteral("マウスポイント記録"), 0, 0, 3735, 240);
   ui.lbFrDrag0->setToolTip(QStringLiteral("ドラッグで移動"));
   ui.lbFrDrag0->setAutoFillBackground(true);
   QPalette dragPal = ui.lbFrDrag0->palette();
@@ -320,6 +353,11 @@ void FrmMain::BuildControls() {
     ui.opSmode[i] = Make<QRadioButton>(ui.frOpShape, QStringLiteral("opSmode_%1").arg(i), 10 + 260 * i, 20, 260, 290);
     ui.opSmode[i]->setText(QString::fromUtf8(shapeMarks[i]));
     ui.opSmode[i]->setToolTip(QString::fromUtf8(shapeTips[i]));
+    // Graphical options: the mark is the button; the chosen one is shown pressed.
+    ui.opSmode[i]->setStyleSheet(QStringLiteral(
+        "QRadioButton { padding: 0px; spacing: 0px; border: 1px solid palette(mid); }"
+        "QRadioButton::indicator { width: 0px; height: 0px; margin: 0px; }"
+        "QRadioButton:checked { background: palette(highlight); color: palette(highlighted-text); }"));
   }
   // Option 0 lies outside its frame's visible width and cannot be clicked.
   ui.opInterval[0] = Make<QRadioButton>(ui.frOpInterval, QStringLiteral("opInterval_0"), 2600, 20, 700, 290);
@@ -329,9 +367,12 @@ void FrmMain::BuildControls() {
   ui.opInterval[2] = Make<QRadioButton>(ui.frOpInterval, QStringLiteral("opInterval_2"), 1200, 20, 1100, 290);
   ui.opInterval[2]->setText(QStringLiteral("荒い"));
   ui.lbRecCursorTitle = MakeLabel(p0, QStringLiteral("lbRecCursorTitle"), QStringLiteral("マウスポインタ記録"), 120, 1800, 3000, 300);
-  ui.dgRecCursor = Make<DataGrid>(p0, QStringLiteral("dgRecCursor"), 240, 2160, 3195, 4140);
-  ui.lbRecCnt = MakeLabel(p0, QStringLiteral("lbRecCnt"), QStringLiteral("個の記録があります"), 120, 6360, 3300, 270);
-  ui.lbRecTimer1 = MakeLabel(p0, QStringLiteral("lbRecTimer1"), {}, 120, 6640, 3400, 270);
+  // The grid ends above the count, and the status line below it takes two lines.
+  ui.dgRecCursor = Make<DataGrid>(p0, QStringLiteral("dgRecCursor"), 240, 2160, 3285, 3900);
+  ui.lbRecCnt = MakeLabel(p0, QStringLiteral("lbRecCnt"), QStringLiteral("個の記録があります"), 120, 6100, 3300, 270);
+  ui.lbRecTimer1 = MakeLabel(p0, QStringLiteral("lbRecTimer1"), {}, 120, 6390, 3400, 540);
+  ui.lbRecTimer1->setWordWrap(true);
+  ui.lbRecTimer1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   p0->hide();
   p0->raise();
 
@@ -365,17 +406,74 @@ void FrmMain::BuildControls() {
   ui.WaitTm = makeTimer("WaitTm", 5000);
 
   // The window: client area 15075 x 10275 twips at screen position 120, 750.
+  resize(DesignClientSize() + QSize(0, menuBar()->sizeHint().height()));
   move(TwipsToPixels(120), TwipsToPixels(750));
   setWindowTitle(QStringLiteral("Kemo.Editor "));
+}
+
+QSize FrmMain::DesignClientSize() {
+  const double screen = PixelsPerTwip() / LayoutScale();
+  return QSize(static_cast<int>(std::lround(15075 * screen)), static_cast<int>(std::lround(10275 * screen)));
+}
+
+void FrmMain::ScaleToClientArea() {
+  QWidget* client = centralWidget();
+  if (!client) return;
+  const QSize design = DesignClientSize();
+  double scale = std::min(static_cast<double>(client->width()) / design.width(),
+                          static_cast<double>(client->height()) / design.height());
+  // A pixel more or less than the design size is the design size.
+  if (std::abs(scale - 1.0) * design.height() < 1.5) scale = 1.0;
+  if (scale <= 0) return;
+  if (std::abs(scale - LayoutScale()) > 1e-6) {
+    SetLayoutScale(scale);
+    ApplyLayoutScale(client);
+  }
+  // A window wider than the design's shape keeps the layout in its middle.
+  const double spare = PixelsToTwips(client->width()) - 15075;
+  const QRectF frame = TwipsRectOf(ed_.ui.frMain);
+  const double left = spare > 15 ? std::floor(spare / 2) : 0;
+  if (frame.left() != left) PlaceTwips(ed_.ui.frMain, left, frame.top(), frame.width(), frame.height());
+}
+
+void FrmMain::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  ScaleToClientArea();
+}
+
+void FrmMain::FitToScreen() {
+  QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect avail = screen->availableGeometry();
+  // The window manager's frame is not known before the window is shown: a title bar and thin
+  // borders are allowed for.
+  const QSize frame = isVisible() ? frameGeometry().size() - geometry().size() : QSize(8, 36);
+  const int menu = menuBar()->sizeHint().height();
+  const QSize design = DesignClientSize();
+  const QSize room = avail.size() - frame - QSize(0, menu);
+  double scale = std::min(static_cast<double>(room.width()) / design.width(),
+                          static_cast<double>(room.height()) / design.height());
+  scale = std::min(1.0, scale);
+  const QSize client(static_cast<int>(design.width() * scale), static_cast<int>(design.height() * scale));
+  resize(client + QSize(0, menu));
+  const double screenTwips = PixelsPerTwip() / LayoutScale();
+  QPoint place(avail.left() + static_cast<int>(std::lround(120 * screenTwips)),
+               avail.top() + static_cast<int>(std::lround(750 * screenTwips)));
+  const QSize whole = client + QSize(0, menu) + frame;
+  place.setX(std::max(avail.left(), std::min(place.x(), avail.right() + 1 - whole.width())));
+  place.setY(std::max(avail.top(), std::min(place.y(), avail.bottom() + 1 - whole.height())));
+  move(place);
 }
 
 void FrmMain::WireShell() {
   Controls& ui = ed_.ui;
   connect(ui.WaitTm, &QTimer::timeout, this, [this] { OnWaitTimerTick(ed_); });
   connect(ui.mnuFileNew, &QAction::triggered, this, [this] { OnFileNew(ed_); });
-  connect(ui.mnuFileOpen, &QAction::triggered, this, [this] {
-    OnFileOpen(ed_);
-    ReturnFreedMemory();
+  connect(ui.mnuFileOpen, &QAction::triggered, this, [this] { AfterOpen(OnFileOpen(ed_)); });
+  // The recent folders are listed afresh each time the File menu opens (a folder may have gone).
+  connect(ui.mnuFile, &QMenu::aboutToShow, this, [this] {
+    FillRecentMenu(mnuFileRecent_, recent_->Folders(), [this](const QString& f) { OpenFolderFromOutside(f); });
+    mnuFileRecent_->menuAction()->setEnabled(ed_.ui.mnuFileOpen->isEnabled() && !recent_->Folders().isEmpty());
   });
   connect(ui.mnuFileSave, &QAction::triggered, this, [this] { OnFileSave(ed_); });
   connect(ui.mnuFileSaveNew, &QAction::triggered, this, [this] { OnFileSaveAs(ed_); });
@@ -387,6 +485,60 @@ void FrmMain::WireShell() {
   }
   connect(ui.cbChkOff, &QPushButton::clicked, this, [this] { OnAllMarksToggle(ed_); });
   WirePanels(ed_);
+}
+
+void FrmMain::AfterOpen(bool opened) {
+  if (opened) recent_->Add(ed_.DataFolder);
+  ReturnFreedMemory();
+}
+
+void FrmMain::OpenFolderFromOutside(const QString& folder) {
+  // A question or dialog of the editor is open: the folder waits for the user to finish it.
+  if (QApplication::activeModalWidget()) {
+    QTimer::singleShot(200, this, [this, folder] { OpenFolderFromOutside(folder); });
+    return;
+  }
+  const Controls& ui = ed_.ui;
+  if (!ui.mnuFileOpen->isEnabled() || !ui.mnuFile->menuAction()->isEnabled()) {
+    Tell(ed_, ShowPath(folder) + QStringLiteral("を開けません。") + QLatin1Char('\r') +
+                  QStringLiteral("再生・記録・スライド編集を終えてから開いてください。"),
+         MsgIcon::Information);
+    return;
+  }
+  AfterOpen(OpenGivenFolder(ed_, folder));
+}
+
+void FrmMain::TogglePlayback() {
+  MediaPlayer* player = ed_.svc.player;
+  if (!player || !ed_.ui.frMain->isEnabled() || player->URL().isEmpty()) return;
+  const int state = player->PlayState();
+  if (state == PlayState::Playing || state == PlayState::Buffering)
+    player->Pause();
+  else
+    player->Play();
+}
+
+namespace {
+// The one local folder a drag carries, or "".
+QString DraggedFolder(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return {};
+  const QUrl url = mime->urls().constFirst();
+  if (!url.isLocalFile()) return {};
+  const QString path = url.toLocalFile();
+  return QFileInfo(path).isDir() ? path : QString();
+}
+}  // namespace
+
+void FrmMain::dragEnterEvent(QDragEnterEvent* e) {
+  if (!DraggedFolder(e->mimeData()).isEmpty()) e->acceptProposedAction();
+}
+
+void FrmMain::dropEvent(QDropEvent* e) {
+  const QString folder = DraggedFolder(e->mimeData());
+  if (folder.isEmpty()) return;
+  e->acceptProposedAction();
+  // The drop's source waits for this handler; the questions come after it has returned.
+  QTimer::singleShot(0, this, [this, folder] { OpenFolderFromOutside(folder); });
 }
 
 void FrmMain::OnMainWindowLoad() {

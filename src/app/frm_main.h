@@ -10,6 +10,7 @@
 namespace kemo {
 
 class RecordSet;
+class RecentFolders;
 
 class FrmMain : public QMainWindow {
   Q_OBJECT
@@ -26,8 +27,26 @@ class FrmMain : public QMainWindow {
   // True once the shutdown sequence has run (the window then closes).
   bool ShutDown() const { return shutDown_; }
 
+  // Sizes and places the window for the screen's available area: the design size when it holds
+  // it, otherwise the largest scale of it that fits.
+  void FitToScreen();
+  // The client area's size in pixels at the design size (layout scale 1).
+  static QSize DesignClientSize();
+
+  // Opens a folder that came from outside the menus (the command line, a second start, a drop,
+  // the recent folders) as フォルダ指定 does, questions included. While the video plays, points
+  // are recorded or slides are edited, フォルダ指定 is not available and neither is this: the
+  // user is told so and nothing changes.
+  void OpenFolderFromOutside(const QString& folder);
+
+  // Play or pause, as the player's own button does; nothing without a video.
+  void TogglePlayback();
+
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
  private:
   void BuildControls();
@@ -36,10 +55,16 @@ class FrmMain : public QMainWindow {
   void OnMainWindowLoad();
   // The unload sequence; false when the user keeps the window open.
   bool OnMainWindowUnload();
+  // Takes the layout scale from the client area's size and places every control again.
+  void ScaleToClientArea();
+  // After any open: a folder that opened goes to the top of the recent folders.
+  void AfterOpen(bool opened);
 
   Editor ed_;
   bool shutDown_ = false;
   std::unique_ptr<RecordSet> rsSld_, rsCur_, rsSldEdt_, rsRecCur_;
+  std::unique_ptr<RecentFolders> recent_;
+  QMenu* mnuFileRecent_ = nullptr;
 };
 
 // The exit question's text for the work pending now.

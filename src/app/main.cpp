@@ -1,4 +1,5 @@
-// Kemo.Editor: process start-up. One instance at a time; the window comes up without a data folder.
+// Kemo.Editor: process start-up. One instance at a time; the window comes up without a data folder,
+// or opens the folder named on the command line (kemo-editor FOLDER) as フォルダ指定 does.
 #if defined(__linux__)
 #include <malloc.h>
 #endif
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 
 #include "app/frm_main.h"
@@ -43,12 +45,19 @@ int main(int argc, char** argv) {
   QPixmapCache::setCacheLimit(2048);
 
   // One instance per user and display, decided before any window exists; a later start hands its
-  // arguments to the running one and ends.
+  // arguments (paths made absolute here, since the running instance has a working folder of its own)
+  // to the running one and ends.
+  const QStringList arguments =
+      kemo::SingleInstance::ForwardedArguments(QCoreApplication::arguments().mid(1), QDir::currentPath());
   kemo::SingleInstance instance(QStringLiteral("kemo-editor-") + qEnvironmentVariable("DISPLAY"));
-  if (instance.Start(kemo::SingleInstance::ForwardedArguments(QCoreApplication::arguments().mid(1),
-                                                              QDir::currentPath())) ==
-      kemo::SingleInstance::Role::Forwarded)
-    return 0;
+  if (instance.Start(arguments) == kemo::SingleInstance::Role::Forwarded) return 0;
+  // The folder of the command line: its first argument that is not an option.
+  QString folder;
+  for (const QString& a : arguments)
+    if (!a.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
+      folder = a;
+      break;
+    }
 
   QTranslator qtJapanese;
   if (qtJapanese.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -85,6 +94,13 @@ int main(int argc, char** argv) {
     window.raise();
     window.activateWindow();
   });
+  window.FitToScreen();
   window.show();
+  // A later start's folder opens after the socket's handler has returned (its questions run their
+  // own event loops).
+  QObject::connect(&instance, &kemo::SingleInstance::FolderRequested, &window,
+                   [&window](const QString& f) { window.OpenFolderFromOutside(f); }, Qt::QueuedConnection);
+  // Opened once the window is up, so that its questions and messages stand over it.
+  if (!folder.isEmpty()) QTimer::singleShot(0, &window, [&window, folder] { window.OpenFolderFromOutside(folder); });
   return app.exec();
 }

@@ -34,8 +34,7 @@ const QString kSaveFolderTitle = QStringLiteral("保存するフォルダを指�
 
 bool IsFile(const QString& path) { return QFileInfo(path).isFile(); }
 
-// The start folder of both folder pickers.
-QString PickerStart(const Editor& ed) { return DriveRootOf(ed.ProgramFolder); }
+QString PickerStart(const Editor& ed) { return FolderPickerStart(ed); }
 
 // The question new and open ask while the tables hold unsaved changes.
 MsgResult AskSaveChanges(Editor& ed) {
@@ -244,8 +243,11 @@ void OnFileNew(Editor& ed) {
   RefreshModeDisplay(ed);
 }
 
-void OnFileOpen(Editor& ed) {
-  if (!MayDropUnregisteredWork(ed)) return;
+namespace {
+
+// フォルダ指定 with the folder chosen in the picker, or the given one when `given` is set.
+bool OpenDataFolder(Editor& ed, const QString* given) {
+  if (!MayDropUnregisteredWork(ed)) return false;
   if (ed.ContentChanged) {
     switch (AskSaveChanges(ed)) {
       case MsgResult::Yes:
@@ -253,15 +255,16 @@ void OnFileOpen(Editor& ed) {
         // it only until the next New empties that folder, so it is saved where the user says. A
         // save that did not happen stops the command as Cancel does.
         if ((IsNewWorkFolder(ed, ed.DataFolder) ? SaveIntoChosenFolder(ed) : SaveAndMark(ed)) != SaveOutcome::Saved)
-          return;
+          return false;
         break;
       case MsgResult::No: break;
-      default: return;
+      default: return false;
     }
   }
 
   const QString chosen =
-      BrowseForFolder(ed, PickerStart(ed), QStringLiteral("KemoRecorderのデータフォルダを指定してください"));
+      given ? WithoutTrailingSeparators(*given)
+            : BrowseForFolder(ed, PickerStart(ed), QStringLiteral("KemoRecorderのデータフォルダを指定してください"));
   QString missing;
   // A program folder is no data folder: the program writes and deletes its files by itself.
   const bool programFolder = IsProgramFolder(ed, chosen);
@@ -314,6 +317,28 @@ void OnFileOpen(Editor& ed) {
   DiscardRecordedRun(ed);
   RefreshModeDisplay(ed);
   SetContentChanged(ed, false);
+  const bool opened = ed.EditorState != State::NoFolder && !ed.DataFolder.isEmpty();
+  if (opened && !IsNewWorkFolder(ed, ed.DataFolder)) ed.document.LastDataFolder = ed.DataFolder;
+  return opened;
+}
+
+}  // namespace
+
+bool OnFileOpen(Editor& ed) { return OpenDataFolder(ed, nullptr); }
+
+bool OpenGivenFolder(Editor& ed, const QString& folder) {
+  // A folder given from outside is taken as an absolute path, as the picker would give it.
+  const QString absolute = folder.isEmpty() ? QString() : QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+  return OpenDataFolder(ed, &absolute);
+}
+
+QString FolderPickerStart(const Editor& ed) {
+  const QString last = ed.document.LastDataFolder;
+  if (!last.isEmpty()) {
+    const QFileInfo parent(QFileInfo(last).absolutePath());
+    if (parent.isDir()) return QDir::cleanPath(parent.absoluteFilePath());
+  }
+  return QDir::homePath();
 }
 
 void OnFileSave(Editor& ed) {

@@ -8,7 +8,13 @@ namespace kemo {
 struct Editor;
 
 void OnFileNew(Editor& ed);
-void OnFileOpen(Editor& ed);
+// フォルダ指定. True when a data folder was opened.
+bool OnFileOpen(Editor& ed);
+// Opens the given folder as フォルダ指定 does (the same questions and messages), without the
+// picker: the command line, a second start, a folder dropped on the window, the recent folders.
+bool OpenGivenFolder(Editor& ed, const QString& folder);
+// Where the folder pickers start: the parent of the data folder opened last, or the home folder.
+QString FolderPickerStart(const Editor& ed);
 void OnFileSave(Editor& ed);
 void OnFileSaveAs(Editor& ed);
 void OnFileReset(Editor& ed);

@@ -59,6 +59,8 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
   verticalHeader()->setVisible(false);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   horizontalHeader()->setHighlightSections(false);
+  // Column widths come from the layout, some narrower than the style's usual minimum.
+  horizontalHeader()->setMinimumSectionSize(1);
   setMouseTracking(true);
   setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
 }
@@ -207,18 +209,36 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
 void DataGrid::SetGridFont(const QString& family, double pointSize, bool headerBold) {
   QFont f = font();
   f.setFamilies({family, QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans")});
-  f.setPointSizeF(pointSize);
-  setFont(f);
+  SetDesignFont(this, f, pointSize);
   QFont h = f;
   h.setBold(headerBold);
-  horizontalHeader()->setFont(h);
+  SetDesignFont(horizontalHeader(), h, pointSize);
+  if (rowTwips_ > 0) ApplyRowHeight();
 }
 
 void DataGrid::SetRowHeightTwips(double twips) {
-  verticalHeader()->setDefaultSectionSize(std::max(TwipsToPixels(twips), fontMetrics().height() + 2));
+  rowTwips_ = twips;
+  ApplyRowHeight();
 }
 
-void DataGrid::SetColumnWidthTwips(int column, double twips) { setColumnWidth(column, TwipsToPixels(twips)); }
+void DataGrid::ApplyRowHeight() {
+  verticalHeader()->setDefaultSectionSize(std::max(TwipsToPixels(rowTwips_), fontMetrics().height() + 2));
+}
+
+void DataGrid::SetColumnWidthTwips(int column, double twips) {
+  columnTwips_[column] = twips;
+  setColumnWidth(column, TwipsToPixels(twips));
+}
+
+bool DataGrid::event(QEvent* e) {
+  if (e->type() == LayoutScaleEventType()) {
+    if (rowTwips_ > 0) ApplyRowHeight();
+    for (auto it = columnTwips_.cbegin(); it != columnTwips_.cend(); ++it)
+      setColumnWidth(it.key(), TwipsToPixels(it.value()));
+    return true;
+  }
+  return QTableView::event(e);
+}
 
 void DataGrid::SetColumnAlignment(int column, Qt::Alignment alignment) {
   if (rs_) rs_->SetAlignment(column, alignment | Qt::AlignVCenter);

@@ -4,6 +4,7 @@
 // shape the editor's handlers expect (key code and shift, button and position in twips).
 #include <QPersistentModelIndex>
 #include <QPointer>
+#include <QMap>
 #include <QTableView>
 #include <functional>
 #include <optional>
@@ -74,6 +75,7 @@ class DataGrid : public QTableView {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
+  bool event(QEvent* e) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   void commitData(QWidget* editor) override;
@@ -84,7 +86,11 @@ class DataGrid : public QTableView {
   void FollowRecordSet(int row);
   void DeliverCommit();
   void WatchApplication(bool on);
+  void ApplyRowHeight();
   RecordSet* rs_ = nullptr;
+  // The lengths as given in twips, sized again when the window's layout scale changes.
+  double rowTwips_ = 0;
+  QMap<int, double> columnTwips_;
   int buttonColumn_ = -1;
   bool following_ = false;
 

@@ -1,14 +1,23 @@
 #include "platform/twips.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVariant>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace kemo {
 
-double PixelsPerTwip() {
+namespace {
+
+constexpr const char* kTwipsProperty = "kemoTwipsRect";
+constexpr const char* kDesignPointsProperty = "kemoDesignPoints";
+
+double g_layoutScale = 1.0;
+
+double ScreenPixelsPerTwip() {
   static const double ratio = [] {
     double dpi = 96.0;
     if (auto* screen = QGuiApplication::primaryScreen()) dpi = screen->logicalDotsPerInch();
@@ -18,18 +27,26 @@ double PixelsPerTwip() {
   return ratio;
 }
 
+QRect ToPixels(const QRectF& t) {
+  // Edges are rounded, not sizes, so that controls that meet in twips meet in pixels at any scale.
+  const int l = TwipsToPixels(t.left()), top = TwipsToPixels(t.top());
+  return QRect(l, top, TwipsToPixels(t.left() + t.width()) - l, TwipsToPixels(t.top() + t.height()) - top);
+}
+
+}  // namespace
+
+double PixelsPerTwip() { return ScreenPixelsPerTwip() * g_layoutScale; }
+
 int TwipsToPixels(double twips) { return static_cast<int>(std::lround(twips * PixelsPerTwip())); }
 
 double PixelsToTwips(double pixels) { return pixels / PixelsPerTwip(); }
 
-namespace {
-constexpr const char* kTwipsProperty = "kemoTwipsRect";
+double LayoutScale() { return g_layoutScale; }
 
-QRect ToPixels(const QRectF& t) {
-  return QRect(TwipsToPixels(t.left()), TwipsToPixels(t.top()), TwipsToPixels(t.width()),
-               TwipsToPixels(t.height()));
+void SetLayoutScale(double scale) {
+  if (!std::isfinite(scale)) return;
+  g_layoutScale = std::clamp(scale, 0.25, 8.0);
 }
-}  // namespace
 
 void PlaceTwips(QWidget* w, double left, double top, double width, double height) {
   PlaceTwips(w, QRectF(left, top, width, height));
@@ -50,6 +67,34 @@ QRectF TwipsRectOf(const QWidget* w) {
   }
   const QRect g = w->geometry();
   return QRectF(PixelsToTwips(g.x()), PixelsToTwips(g.y()), PixelsToTwips(g.width()), PixelsToTwips(g.height()));
+}
+
+void SetDesignFont(QWidget* w, QFont f, double designPoints) {
+  if (!w || designPoints <= 0) return;
+  w->setProperty(kDesignPointsProperty, designPoints);
+  f.setPointSizeF(designPoints * g_layoutScale);
+  w->setFont(f);
+}
+
+QEvent::Type LayoutScaleEventType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+void ApplyLayoutScale(QWidget* root) {
+  if (!root) return;
+  const QVariant points = root->property(kDesignPointsProperty);
+  if (points.isValid()) {
+    QFont f = root->font();
+    f.setPointSizeF(points.toDouble() * g_layoutScale);
+    root->setFont(f);
+  }
+  const QVariant kept = root->property(kTwipsProperty);
+  if (kept.isValid()) root->setGeometry(ToPixels(kept.toRectF()));
+  QEvent e(LayoutScaleEventType());
+  QCoreApplication::sendEvent(root, &e);
+  for (QObject* child : root->children())
+    if (child->isWidgetType()) ApplyLayoutScale(static_cast<QWidget*>(child));
 }
 
 }  // namespace kemo

@@ -1,6 +1,10 @@
 #pragma once
 // The layout is given in twips (1/1440 inch). At 96 DPI a pixel is 15 twips; the screen's scale
-// multiplies that. Widgets are placed through PlaceTwips only.
+// multiplies that, and so does the window's layout scale (1 at the design size, more when the
+// window is made bigger). Widgets are placed through PlaceTwips only, so a change of the layout
+// scale is applied by placing every widget again from the twips it keeps.
+#include <QEvent>
+#include <QFont>
 #include <QRect>
 #include <QRectF>
 
@@ -8,10 +12,14 @@ class QWidget;
 
 namespace kemo {
 
-// Pixels per twip on the primary screen (1/15 at 96 DPI and scale 1).
+// Pixels per twip: the screen's (1/15 at 96 DPI) times the layout scale.
 double PixelsPerTwip();
 int TwipsToPixels(double twips);
 double PixelsToTwips(double pixels);
+
+// The window's layout scale; 1 at the design size. Values outside 0.25..8 are clamped.
+double LayoutScale();
+void SetLayoutScale(double scale);
 
 // Moves and sizes w to the twips rectangle (left, top, width, height) in its parent. The twips
 // values are kept on the widget, so TwipsRectOf gives them back exactly while the widget stays there.
@@ -21,5 +29,17 @@ void PlaceTwips(QWidget* w, const QRectF& twips);
 // The widget's geometry in twips: the values last placed, or its pixel geometry converted when it
 // has been moved or sized some other way since.
 QRectF TwipsRectOf(const QWidget* w);
+
+// Gives w the font f at designPoints points times the layout scale, and keeps the design size on
+// the widget so that a later scale change resizes it.
+void SetDesignFont(QWidget* w, QFont f, double designPoints);
+
+// Sent to every widget under the root by ApplyLayoutScale, after its font and place have been
+// set for the new scale: widgets that keep other lengths in twips (grid columns, rows) size them again.
+QEvent::Type LayoutScaleEventType();
+
+// Places every widget under root (root included) at its kept twips rectangle, resizes its design
+// fonts, and sends each one the layout-scale event.
+void ApplyLayoutScale(QWidget* root);
 
 }  // namespace kemo

@@ -38,7 +38,7 @@ const QString kGridFont = QStringLiteral("Arial Unicode MS");
 
 template <size_t N>
 void LayOutGrid(DataGrid* g, RecordSet* rs, const std::array<double, N>& widths,
-                const std::array<Qt::Alignment, N>& align, double height) {
+                const std::array<Qt::Alignment, N>& align, double height, double margin) {
   g->SetGridFont(kGridFont, 9, true);
   if (rs) rs->MoveFirst();
   g->Bind(rs);
@@ -50,7 +50,7 @@ void LayOutGrid(DataGrid* g, RecordSet* rs, const std::array<double, N>& widths,
   }
   g->SetRowHeightTwips(250);
   const QRectF r = TwipsRectOf(g);
-  const double width = std::accumulate(widths.begin(), widths.end(), 0.0) + 575;
+  const double width = std::accumulate(widths.begin(), widths.end(), 0.0) + margin;
   PlaceTwips(g, r.left(), r.top(), width, height);
   g->viewport()->update();
 }
@@ -130,7 +130,8 @@ void LayoutStageGrid(Editor& ed) {
     if (QLabel* label = ui.yLabel[k]) {
       const QRectF lr = TwipsRectOf(label);
       const double top = k == 0 ? tickY[k] + 100 : tickY[k] - 225;
-      PlaceTwips(label, L - kTick - 400, top, lr.width(), lr.height());
+      // The label's right edge meets the tick's start.
+      PlaceTwips(label, L - kTick - lr.width(), top, lr.width(), lr.height());
     }
   }
 }
@@ -167,22 +168,32 @@ void LayoutPointMarkers(Editor& ed, bool showMarkers) {
 void LayoutSlideGrid(Editor& ed) {
   Controls& ui = ed.ui;
   if (ui.dgSlide == nullptr) return;
-  const std::array<double, 4> widths = {400, 1200, 4500, 2500};
+  // "ID" is wide enough for 3600; the room beside the columns gives up as much, so the grid keeps
+  // its width of 9175 (enough for the border and the scroll bar).
+  const std::array<double, 4> widths = {540, 1200, 4500, 2500};
   const std::array<Qt::Alignment, 4> align = {Qt::AlignHCenter, Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft};
-  LayOutGrid(ui.dgSlide, ed.RS_SLD, widths, align, 1875);
+  LayOutGrid(ui.dgSlide, ed.RS_SLD, widths, align, 1875, 435);
   if (ui.lbSlideTitle) {
     const QRectF t = TwipsRectOf(ui.lbSlideTitle);
-    PlaceTwips(ui.lbSlideTitle, t.left(), t.top(), TwipsRectOf(ui.dgSlide).width(), t.height());
+    double width = TwipsRectOf(ui.dgSlide).width();
+    // The title stops short of the slide count on its right.
+    if (QLabel* count = ui.lbSldCnt[1]; count && count->parentWidget() == ui.lbSlideTitle->parentWidget()) {
+      const QRectF c = TwipsRectOf(count);
+      if (c.left() > t.left() && c.top() < t.bottom() && c.bottom() > t.top()) width = std::min(width, c.left() - t.left());
+    }
+    PlaceTwips(ui.lbSlideTitle, t.left(), t.top(), width, t.height());
   }
 }
 
 void LayoutPointGrid(Editor& ed) {
   Controls& ui = ed.ui;
   if (ui.dgCursor == nullptr) return;
-  const std::array<double, 5> widths = {405, 1005, 405, 405, 415};
+  // "ID" is wide enough for 3600; the room beside the columns gives up as much, so the grid keeps
+  // its width of 3210 and stays clear of the stage's ruler.
+  const std::array<double, 5> widths = {540, 1005, 405, 405, 415};
   const std::array<Qt::Alignment, 5> align = {Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignRight,
                                               Qt::AlignHCenter};
-  LayOutGrid(ui.dgCursor, ed.RS_CUR, widths, align, 4535);
+  LayOutGrid(ui.dgCursor, ed.RS_CUR, widths, align, 4535, 440);
 }
 
 }  // namespace kemo

@@ -310,7 +310,8 @@ void SetUpRecordedGrid(Editor& ed) {
   grid->ScrollRows(-grid->FirstVisibleRow());
   grid->SetGridFont(QStringLiteral("Arial Unicode MS"), 9, true);
   grid->SetRowHeightTwips(250);
-  static constexpr double kWidths[5] = {405, 1005, 405, 405, 405};
+  // "記録No." needs 750 and "表示" 420; with the border and the scroll bar the grid stays inside its panel.
+  static constexpr double kWidths[5] = {750, 1005, 405, 405, 420};
   static constexpr Qt::Alignment kAlign[5] = {Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignRight,
                                               Qt::AlignHCenter};
   double total = 0;
@@ -320,7 +321,7 @@ void SetUpRecordedGrid(Editor& ed) {
     total += kWidths[c];
   }
   const QRectF r = TwipsRectOf(grid);
-  PlaceTwips(grid, r.left(), r.top(), total + 575, 4535);
+  PlaceTwips(grid, r.left(), r.top(), total + 300, 3900);
   grid->viewport()->update();
 }
 

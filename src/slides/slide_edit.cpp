@@ -39,14 +39,14 @@ struct ColumnLayout {
   bool locked;
 };
 constexpr ColumnLayout kColumns[] = {
-    {400, Qt::AlignHCenter, true},
+    {540, Qt::AlignHCenter, true},  // wide enough for 3600
     {1200, Qt::AlignLeft, true},
     {4500, Qt::AlignLeft, false},
     {2500, Qt::AlignLeft, false},
 };
 constexpr double kRowHeight = 250;
 constexpr double kGridHeight = 1875;
-constexpr double kGridMargin = 575;  // border and scroll bar beside the columns
+constexpr double kGridMargin = 435;  // border and scroll bar beside the columns: 9175 in all
 constexpr int kImageColumn = 3;
 
 bool Editing(const Editor& ed) {

@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include "app/recent_folders.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -80,6 +82,7 @@ Window::Window() {
   s.clock = &clock;
   s.beeper = &beeper;
   s.pointer = &pointer;
+  RecentFolders::Forget();
   window = std::make_unique<FrmMain>(s, program.path());
   ed().UserWorkFolder = program.work();
 }

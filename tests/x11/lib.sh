@@ -33,12 +33,13 @@ fail() {
 
 start_x() {
   # The server picks a free display itself and tells its number, so two servers never race for one.
-  local fifo=$WORK/displayfd n=""
+  # $1: the screen's size (1280x1024 unless given).
+  local fifo=$WORK/displayfd n="" size=${1:-1280x1024}
   rm -f "$fifo"
   mkfifo "$fifo"
   # -noreset: the server stays up between clients (a reset after xdpyinfo left, on a busy machine,
   # refused the editor that connected next).
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
   XVFB_PID=$!
   read -r -t 60 n <"$fifo" || true
   [ -n "$n" ] || fail "no X display could be started: $(tail -3 "$WORK/xvfb.log")"
@@ -50,6 +51,14 @@ start_x() {
     sleep 0.1
   done
   fail "the X display :$n does not answer"
+}
+
+stop_x() {
+  [ -n "$EDITOR_PID" ] && kill "$EDITOR_PID" 2>/dev/null || true
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  wait 2>/dev/null || true
+  EDITOR_PID=""
+  XVFB_PID=""
 }
 
 # Waits up to $2 seconds for a visible window whose name matches $1; prints its id.

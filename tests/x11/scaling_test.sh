@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The real editor on screens of several sizes and scales: it starts at its design size where the
+# screen holds it and smaller where not, always wholly on the screen; made as large as the screen
+# (as maximised), the layout grows with it. A screenshot of each case is kept.
+source "$(dirname "$0")/lib.sh"
+
+# Starts the editor on a new screen of size $1 with QT_SCALE_FACTOR $2; sets wid and the geometry.
+run_on() {
+  stop_x
+  start_x "$1"
+  QT_SCALE_FACTOR=$2 "$EDITOR_BIN" >"$WORK/editor.log" 2>&1 &
+  EDITOR_PID=$!
+  wid=$(wait_window "Kemo.Editor" 20) || fail "the editor window did not appear on $1 at $2"
+  sleep 1
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  SCREEN_W=${1%x*}; SCREEN_H=${1#*x}
+  echo "screen $1 scale $2: window ${WIDTH}x${HEIGHT} at $X,$Y"
+  [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le "$SCREEN_W" ] && [ $((Y + HEIGHT)) -le "$SCREEN_H" ] ||
+    fail "the window ${WIDTH}x${HEIGHT} at $X,$Y is not wholly on the $1 screen at scale $2"
+}
+
+# The design size on a screen that holds it: the client area is 1005 x 685.
+run_on 1280x1024 1
+[ "$WIDTH" -eq 1005 ] || fail "the window is $WIDTH wide at the design size, not 1005"
+shot scale-design
+# Made as large as a 1920 x 1080 screen, as maximised: the stage grows.
+stop_x
+start_x 1920x1080
+"$EDITOR_BIN" >"$WORK/editor.log" 2>&1 &
+EDITOR_PID=$!
+wid=$(wait_window "Kemo.Editor" 20) || fail "the editor window did not appear on 1920x1080"
+xdotool windowmove --sync "$wid" 0 0
+xdotool windowsize --sync "$wid" 1920 1080
+sleep 1
+shot scale-maximised-1920x1080
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+[ "$HEIGHT" -ge 1000 ] || fail "the window did not grow: ${WIDTH}x${HEIGHT}"
+# 150 % on 1920 x 1080 and 200 % on 2560 x 1600: smaller than the design, wholly on the screen.
+run_on 1920x1080 1.5
+shot scale-150-1920x1080
+run_on 2560x1600 2
+shot scale-200-2560x1600
+echo "PASS scaling: design size where it fits, whole window on the screen at 150 % and 200 %"
