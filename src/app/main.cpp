@@ -36,8 +36,9 @@ int main(int argc, char** argv) {
   if (kemo::IsExportCommandLine(argc, argv)) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    return kemo::RunExportCommandLine(QCoreApplication::arguments().mid(1),
-                                      QDir::cleanPath(QCoreApplication::applicationDirPath()), kemo::ExportWorkBase());
+    return kemo::RunExportCommandLine(
+        QCoreApplication::arguments().mid(1),
+        kemo::FindProgramDataFolder(QDir::cleanPath(QCoreApplication::applicationDirPath())));
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kemo.Editor"));

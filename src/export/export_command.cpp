@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProgressDialog>
-#include <QStandardPaths>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -19,6 +18,7 @@
 #include "platform/paths.h"
 #include "platform/process_runner.h"
 #include "platform/services.h"
+#include "platform/work_folder.h"
 
 namespace kemo {
 
@@ -119,15 +119,9 @@ void WireExport(Editor& ed) {
   QObject::connect(item, &QAction::triggered, item, [e] { OnExportCommand(*e); });
 }
 
-QString ExportWorkBase() {
-  QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-  if (base.isEmpty()) base = QDir::tempPath();
-  return JoinPath(base, QStringLiteral("kemo-editor"));
-}
-
 bool IsExportCommandLine(int argc, char** argv) { return argc >= 2 && std::strcmp(argv[1], "--export") == 0; }
 
-int RunExportCommandLine(const QStringList& args, const QString& programFolder, const QString& workBase) {
+int RunExportCommandLine(const QStringList& args, const QString& programFolder) {
   if (args.size() != 3 || args[0] != QStringLiteral("--export")) {
     ErrorOutputMessages::PrintLine(QStringLiteral("使い方: kemo-editor --export データフォルダ 出力.mp4"));
     return 2;
@@ -149,8 +143,10 @@ int RunExportCommandLine(const QStringList& args, const QString& programFolder, 
   BuildSlideTable(*ed);
   BuildPointTable(*ed);
 
+  // A work folder of this run's own, as an editor has one.
+  const EditorWorkFolder work(UserWorkBase());
   ExportOptions options;
-  options.workFolder = workBase;
+  options.workFolder = work.path();
   options.programFolder = programFolder;
   const ExportResult r = ExportLecture(ExportSourceOf(*ed), args[2], options);
   if (r.kind == ExportResult::Done) return 0;

@@ -17,11 +17,9 @@ void WireExport(Editor& ed);
 
 // The command line "--export FOLDER OUT": loads FOLDER's content.xml as the editor opens it and
 // exports it to OUT. 0 when the file is written; otherwise the reason goes to the error output and
-// the result is 1 (2 for a wrong command line). programFolder holds symbol.csv and 000.jpg;
-// workBase is where the work files go.
-int RunExportCommandLine(const QStringList& args, const QString& programFolder, const QString& workBase);
-// The per-user folder that holds the command line's work files.
-QString ExportWorkBase();
+// the result is 1 (2 for a wrong command line). programFolder holds symbol.csv and 000.jpg; the
+// work files go to a work folder of the run's own under the user's work base (UserWorkBase).
+int RunExportCommandLine(const QStringList& args, const QString& programFolder);
 // True when the command line asks for an export (the window is then never made).
 bool IsExportCommandLine(int argc, char** argv);
 

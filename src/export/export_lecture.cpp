@@ -9,14 +9,13 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <set>
 #include <system_error>
 #include <thread>
 
 #include "document/editor.h"
 #include "export/export_frames.h"
 #include "export/export_plan.h"
-#include "export/encoder_run.h"
+#include "platform/encoder_job.h"
 #include "platform/paths.h"
 #include "platform/process_runner.h"
 
@@ -151,19 +150,23 @@ ExportResult ExportLecture(const ExportSource& source, const QString& output, co
   QtProcessRunner ownRunner;
   ProcessRunner& runner = options.runner ? *options.runner : ownRunner;
 
+  if (options.workFolder.isEmpty()) return Fail(QStringLiteral("作業用のフォルダがありません。"));
   QDir().mkpath(options.workFolder);
   QTemporaryDir work(JoinPath(options.workFolder, QStringLiteral("export-XXXXXX")));
   if (!work.isValid()) return Fail(ShowPath(options.workFolder) + QStringLiteral("に作業用のフォルダを作れません。"));
 
   // The video's length: the export is exactly as long.
   const QString presenter = QFileInfo(source.presenter).absoluteFilePath();
-  EncoderRun probe(runner, options.programFolder);
-  probe.Run({QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-i"),
-             QStringLiteral("file:") + presenter},
-            work.path(), [&](double, double) { return !options.onProgress || options.onProgress(ExportProgress{}); });
-  if (probe.Outcome() == EncoderRun::Cancelled) return ExportResult{ExportResult::Cancelled, {}};
-  if (probe.Outcome() == EncoderRun::FailedToStart) return Fail(QStringLiteral("ffmpegを起動できません。"));
-  const double duration = probe.Duration();
+  const QString ffmpeg = QStringLiteral("ffmpeg");
+  EncoderJob probe(runner);
+  const EncoderJob::Outcome probed =
+      probe.Run(ffmpeg, {QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-i"),
+                         QStringLiteral("file:") + presenter},
+                work.path(), options.programFolder,
+                [&](const EncoderProgress&) { return !options.onProgress || options.onProgress(ExportProgress{}); });
+  if (probed == EncoderJob::Outcome::Cancelled) return ExportResult{ExportResult::Cancelled, {}};
+  if (probed == EncoderJob::Outcome::FailedToStart) return Fail(QStringLiteral("ffmpegを起動できません。"));
+  const double duration = probe.Progress().duration;
   if (!(duration > 0)) {
     const QString why = probe.LastErrorLine();
     return Fail(why.isEmpty() ? ShowPath(presenter) + QStringLiteral("の長さがわかりません。") : why);
@@ -175,15 +178,19 @@ ExportResult ExportLecture(const ExportSource& source, const QString& output, co
   // The encoder writes beside the chosen file, which it replaces only when it has succeeded.
   const QString part = ExportPartPath(target);
   QFile::remove(part);
-  EncoderRun encode(runner, options.programFolder);
-  encode.Run(EncoderArguments(presenter, part, duration), work.path(), [&](double seconds, double) {
-    return !options.onProgress || options.onProgress(ExportProgress{seconds, duration});
-  });
-  switch (encode.Outcome()) {
-    case EncoderRun::Succeeded: break;
-    case EncoderRun::Cancelled: QFile::remove(part); return ExportResult{ExportResult::Cancelled, {}};
-    case EncoderRun::FailedToStart: QFile::remove(part); return Fail(QStringLiteral("ffmpegを起動できません。"));
-    case EncoderRun::Failed: {
+  EncoderJob encode(runner);
+  const EncoderJob::Outcome encoded =
+      encode.Run(ffmpeg, EncoderArguments(presenter, part, duration), work.path(), options.programFolder,
+                 [&](const EncoderProgress& p) {
+                   return !options.onProgress || options.onProgress(ExportProgress{p.seconds, duration});
+                 });
+  switch (encoded) {
+    case EncoderJob::Outcome::Succeeded: break;
+    case EncoderJob::Outcome::Cancelled: QFile::remove(part); return ExportResult{ExportResult::Cancelled, {}};
+    case EncoderJob::Outcome::FailedToStart:
+      QFile::remove(part);
+      return Fail(QStringLiteral("ffmpegを起動できません。"));
+    case EncoderJob::Outcome::Failed: {
       QFile::remove(part);
       const QString why = encode.LastErrorLine();
       return Fail(why.isEmpty() ? QStringLiteral("ffmpegが異常終了しました。") : why);
