@@ -2,6 +2,7 @@
 // tables, the real ffmpeg on a folder made here (checked frame by frame with ffprobe and ffmpeg),
 // the command line of the real executable, and the menu command with its dialogs.
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -47,6 +48,9 @@ PointRecord Point(double t, const QString& x, const QString& y, const QString& m
   p.mark = mark;
   return p;
 }
+
+// The editor's executable, built beside the tests.
+QString EditorExecutable() { return JoinPath(QCoreApplication::applicationDirPath(), QStringLiteral("kemo-editor")); }
 
 bool HaveFfmpeg() {
   return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty() &&
@@ -310,7 +314,7 @@ TEST(ExportLecture, TheCommandLineWritesTheLectureAsTheStageShowsIt) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("XDG_CACHE_HOME"), cache.path());
   editor.setProcessEnvironment(env);
-  editor.start(QStringLiteral(KEMO_PROGRAM_DIR "/kemo-editor"), {QStringLiteral("--export"), lecture.folder, mp4});
+  editor.start(EditorExecutable(), {QStringLiteral("--export"), lecture.folder, mp4});
   ASSERT_TRUE(editor.waitForFinished(200000));
   EXPECT_EQ(editor.exitCode(), 0) << editor.readAllStandardError().toStdString();
   ASSERT_TRUE(QFileInfo(mp4).isFile());
@@ -391,12 +395,12 @@ TEST(ExportLecture, TheCommandLineWritesTheLectureAsTheStageShowsIt) {
 TEST(ExportLecture, TheCommandLineSaysWhyItCannotExport) {
   QTemporaryDir out;
   QProcess editor;
-  editor.start(QStringLiteral(KEMO_PROGRAM_DIR "/kemo-editor"),
+  editor.start(EditorExecutable(),
                {QStringLiteral("--export"), JoinPath(out.path(), QStringLiteral("無い")), JoinPath(out.path(), QStringLiteral("a.mp4"))});
   ASSERT_TRUE(editor.waitForFinished(30000));
   EXPECT_NE(editor.exitCode(), 0);
   EXPECT_TRUE(QString::fromLocal8Bit(editor.readAllStandardError()).contains(QStringLiteral("content.xml")));
-  editor.start(QStringLiteral(KEMO_PROGRAM_DIR "/kemo-editor"), {QStringLiteral("--export"), out.path()});
+  editor.start(EditorExecutable(), {QStringLiteral("--export"), out.path()});
   ASSERT_TRUE(editor.waitForFinished(30000));
   EXPECT_EQ(editor.exitCode(), 2);
   EXPECT_FALSE(QFileInfo::exists(JoinPath(out.path(), QStringLiteral("a.mp4"))));
