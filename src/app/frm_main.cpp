@@ -25,6 +25,7 @@
 #include "app/panels.h"
 #include "app/recent_folders.h"
 #include "convert/convert.h"
+#include "export/export_command.h"
 #include "document/folder_commands.h"
 #include "document/state_machine.h"
 #include "document/tables.h"
@@ -124,6 +125,7 @@ FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget
   WireSlideEdit(ed_);
   WirePoints(ed_);
   WireConvert(ed_);
+  WireExport(ed_);
   OnMainWindowLoad();
 }
 
@@ -142,6 +144,7 @@ void FrmMain::BuildMenus() {
                               QKeySequence(Qt::CTRL | Qt::Key_Q));
   ui.mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSep"));
   ui.mnuFileSaveNew = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSaveNew"), QStringLiteral("名前を付けて保存"));
+  ui.mnuFileExport = MakeAction(ui.mnuFile, QStringLiteral("mnuFileExport"), QStringLiteral("動画に書き出し(&E)…"));
   ui.mnuFileSave = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSave"), QStringLiteral("上書き保存"),
                               QKeySequence(Qt::CTRL | Qt::Key_S));
   ui.mnuFileReset = MakeAction(ui.mnuFile, QStringLiteral("mnuFileReset"), QStringLiteral("初期状態に戻す"));

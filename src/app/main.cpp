@@ -12,6 +12,7 @@
 #include <QTranslator>
 
 #include "app/frm_main.h"
+#include "export/export_command.h"
 #include "platform/beep.h"
 #include "platform/file_dialogs.h"
 #include "platform/media_player.h"
@@ -33,6 +34,14 @@ int main(int argc, char** argv) {
   // The video is 240 x 160: drawing it without OpenGL costs nothing noticeable, while a software
   // OpenGL stack, where no graphics driver is installed, would take some 60 MB of memory.
   if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) qputenv("QT_XCB_GL_INTEGRATION", "none");
+  // An export from the command line needs no window, no display and no single-instance lock.
+  if (kemo::IsExportCommandLine(argc, argv)) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    return kemo::RunExportCommandLine(
+        QCoreApplication::arguments().mid(1),
+        kemo::FindProgramDataFolder(QDir::cleanPath(QCoreApplication::applicationDirPath())));
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kemo.Editor"));
   QGuiApplication::setDesktopFileName(QStringLiteral("org.kemo.editor"));

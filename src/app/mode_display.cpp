@@ -103,6 +103,7 @@ void RefreshModeDisplayImpl(Editor& ed) {
   const Row open{On, K, K, On, On};
   const Row conv{On, K, K, On, Off};
   const Row saveNew{On, K, K, Off, Off};
+  const Row exportVideo{On, Off, Off, On, Off};
   const bool isNewWork = QString::compare(ed.DataFolder, ed.NewWorkFolder(), Qt::CaseSensitive) == 0;
   const Row save{isNewWork ? Off : On, K, K, Off, Off};
   const Row reset{On, K, K, Off, Off};
@@ -119,6 +120,7 @@ void RefreshModeDisplayImpl(Editor& ed) {
   Apply(ui.mnuFileOpen, open.For(col));
   Apply(ui.mnuFileConv, conv.For(col));
   Apply(ui.mnuFileSaveNew, saveNew.For(col));
+  Apply(ui.mnuFileExport, exportVideo.For(col));
   Apply(ui.mnuFileSave, save.For(col));
   Apply(ui.mnuFileReset, reset.For(col));
   Apply(ui.mnuFileEnd, end.For(col));

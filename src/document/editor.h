@@ -135,6 +135,7 @@ struct Controls {
   QAction* mnuFileOpen = nullptr;
   QAction* mnuFileConv = nullptr;
   QAction* mnuFileSaveNew = nullptr;
+  QAction* mnuFileExport = nullptr;
   QAction* mnuFileSave = nullptr;
   QAction* mnuFileReset = nullptr;
   QAction* mnuFileEnd = nullptr;

@@ -12,6 +12,18 @@ QString QtFileDialogs::OpenFile(const QString& filter, const QString& start, con
   return QFileDialog::getOpenFileName(owner_, title, start, filter, nullptr, QFileDialog::ReadOnly);
 }
 
+QString QtFileDialogs::SaveFile(const QString& filter, const QString& start, const QString& title) {
+  return QFileDialog::getSaveFileName(owner_, title, start, filter);
+}
+
+QString ScriptedFileDialogs::SaveFile(const QString& filter, const QString& start, const QString& title) {
+  calls.push_back({QStringLiteral("save"), start, title, filter});
+  if (saves.empty()) return {};
+  QString r = saves.front();
+  saves.pop_front();
+  return r;
+}
+
 QString ScriptedFileDialogs::BrowseForFolder(const QString& start, const QString& title) {
   calls.push_back({QStringLiteral("folder"), start, title, {}});
   if (folders.empty()) return {};

@@ -15,6 +15,9 @@ class FileDialogs {
   virtual QString BrowseForFolder(const QString& start, const QString& title) = 0;
   // An open-file dialog; filter as the toolkit writes it ("*.flv (*.flv)"); the chosen file must exist.
   virtual QString OpenFile(const QString& filter, const QString& start, const QString& title) = 0;
+  // A save-file dialog opened at start (a folder, or a file to propose); it asks before an existing
+  // file is overwritten. The chosen file's full path.
+  virtual QString SaveFile(const QString& filter, const QString& start, const QString& title) = 0;
 };
 
 class QtFileDialogs : public FileDialogs {
@@ -23,6 +26,7 @@ class QtFileDialogs : public FileDialogs {
   void SetOwner(QWidget* owner) { owner_ = owner; }
   QString BrowseForFolder(const QString& start, const QString& title) override;
   QString OpenFile(const QString& filter, const QString& start, const QString& title) override;
+  QString SaveFile(const QString& filter, const QString& start, const QString& title) override;
 
  private:
   QWidget* owner_;
@@ -32,16 +36,18 @@ class QtFileDialogs : public FileDialogs {
 class ScriptedFileDialogs : public FileDialogs {
  public:
   struct Call {
-    QString kind;  // "folder" or "file"
+    QString kind;  // "folder", "file" or "save"
     QString start;
     QString title;
     QString filter;
   };
   QString BrowseForFolder(const QString& start, const QString& title) override;
   QString OpenFile(const QString& filter, const QString& start, const QString& title) override;
+  QString SaveFile(const QString& filter, const QString& start, const QString& title) override;
 
   std::deque<QString> folders;  // answers of BrowseForFolder; "" is a cancel
   std::deque<QString> files;    // answers of OpenFile
+  std::deque<QString> saves;    // answers of SaveFile
   std::vector<Call> calls;
 };
 

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPainter>
+#include <QProcess>
 #include <QThread>
 
 #include "document/folder_commands.h"
@@ -64,6 +66,39 @@ QByteArray ContentXml(const QStringList& scenes, const QStringList& points) {
   }
   x += QStringLiteral("</cursor>\n</content>\n");
   return x.toUtf8();
+}
+
+bool MakeRecordingFlv(const QString& path, int seconds) {
+  const QString d = QString::number(seconds);
+  QProcess p;
+  p.setWorkingDirectory(QFileInfo(path).path());
+  p.start(QStringLiteral("ffmpeg"),
+          {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+           QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+           QStringLiteral("testsrc=duration=%1:size=320x240:rate=15").arg(d), QStringLiteral("-f"),
+           QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=frequency=440:duration=%1").arg(d),
+           QStringLiteral("-shortest"), path});
+  return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+QImage NumberPicture(int number, int width, int height) {
+  static const QColor kBacks[] = {QColor(235, 235, 235), QColor(200, 220, 255), QColor(210, 245, 210),
+                                  QColor(250, 245, 190), QColor(200, 245, 245), QColor(230, 210, 250)};
+  QImage img(width, height, QImage::Format_RGB32);
+  img.fill(kBacks[number % 6]);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  QFont f;
+  f.setPixelSize(height * 2 / 3);
+  f.setBold(true);
+  p.setFont(f);
+  p.setPen(Qt::black);
+  p.drawText(img.rect(), Qt::AlignCenter, QString::number(number));
+  // A frame and a diagonal, so that a picture drawn at the wrong size or place does not match.
+  p.setPen(QPen(QColor(0, 0, 120), 6));
+  p.drawRect(img.rect().adjusted(10, 10, -10, -10));
+  p.drawLine(QPoint(0, height), QPoint(width / 4, height * 3 / 4));
+  return img;
 }
 
 void WriteJpeg(const QString& path, int width, int height, const QColor& color) {

@@ -40,6 +40,13 @@ QByteArray ContentXml(const QStringList& scenes, const QStringList& points);
 // A JPEG picture of the given size and colour.
 void WriteJpeg(const QString& path, int width = 320, int height = 240, const QColor& color = Qt::blue);
 
+// A recording as the recorder writes it, made by the real ffmpeg: a test pattern (320 x 240, 15 frames
+// a second) with a tone, `seconds` long. False when ffmpeg is missing or fails.
+bool MakeRecordingFlv(const QString& path, int seconds);
+// A slide picture: a light background of its own per number (never red) with the number in big
+// black figures.
+QImage NumberPicture(int number, int width = 1024, int height = 768);
+
 // The main window on the offscreen platform with a scripted player, message boxes and dialogs.
 struct Window {
   Window();

@@ -1,0 +1,121 @@
+// The export of a 5-minute lecture (50 slides, 3000 points) by the program, beside the bare ffmpeg
+// command that composes the same frame from the same inputs, its work files already written (the
+// program's own share is reading the folder, drawing the slide pictures, writing the lists,
+// finding the length and the rename).
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include "document/content_xml.h"
+#include "document/editor.h"
+#include "document/tables.h"
+#include "export/export_lecture.h"
+#include "export/export_plan.h"
+#include "platform/paths.h"
+#include "support/test_support.h"
+
+using namespace kemo;
+
+namespace {
+
+constexpr int kSeconds = 300;
+
+struct Lecture {
+  Lecture() {
+    folder = JoinPath(root.path(), QStringLiteral("講義 データ"));
+    QDir().mkpath(folder);
+    ok = test::MakeRecordingFlv(JoinPath(folder, QStringLiteral("Video.flv")), kSeconds);
+    QStringList scenes, points;
+    for (int k = 0; k < 50; ++k) {
+      const QString name = QStringLiteral("%1.jpg").arg(k + 1, 3, 10, QLatin1Char('0'));
+      test::NumberPicture(k + 1).save(JoinPath(folder, name), "JPG", 90);
+      scenes << QStringLiteral("%1|第%2章|%3").arg(k * 6).arg(k + 1).arg(name);
+    }
+    for (int i = 0; i < 3000; ++i)
+      points << QStringLiteral("%1|%2|%3").arg(i * 0.1, 0, 'f', 3).arg(0.1 + 0.8 * (i % 97) / 96.0).arg(0.1 + 0.8 * (i % 61) / 60.0);
+    test::WriteFile(JoinPath(folder, QStringLiteral("content.xml")), test::ContentXml(scenes, points));
+  }
+  QTemporaryDir root;
+  QString folder;
+  bool ok = false;
+};
+
+bool HaveFfmpeg() { return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty(); }
+
+// The folder's tables as opening it builds them.
+ExportSource SourceOf(const QString& folder, const QString& programFolder) {
+  auto ed = std::make_unique<Editor>();
+  ed->ProgramFolder = programFolder;
+  ed->DataFolder = folder;
+  ReadSymbolFile(*ed);
+  ClearAllTables(*ed);
+  LoadContentXml(*ed);
+  BuildRecords(*ed);
+  BuildSlideTable(*ed);
+  BuildPointTable(*ed);
+  return ExportSourceOf(*ed);
+}
+
+void BM_ExportLecture(benchmark::State& state) {
+  if (!HaveFfmpeg()) {
+    state.SkipWithError("ffmpeg not available");
+    return;
+  }
+  static Lecture lecture;
+  if (!lecture.ok) {
+    state.SkipWithError("could not make the lecture");
+    return;
+  }
+  test::ProgramFolder program;
+  QTemporaryDir out, work;
+  const QString mp4 = JoinPath(out.path(), QStringLiteral("講義.mp4"));
+  double exportSeconds = 0, bareSeconds = 0;
+  for (auto _ : state) {
+    // The program: from the folder on disk to the file at its name.
+    QElapsedTimer t;
+    t.start();
+    ExportOptions options;
+    options.workFolder = work.path();
+    options.programFolder = program.path();
+    const ExportResult r = ExportLecture(SourceOf(lecture.folder, program.path()), mp4, options);
+    exportSeconds = t.nsecsElapsed() / 1e9;
+    state.SetIterationTime(exportSeconds);
+    if (r.kind != ExportResult::Done) {
+      state.SkipWithError(("export failed: " + r.reason).toStdString().c_str());
+      return;
+    }
+
+    // The bare command on the same work files, written beforehand.
+    state.PauseTiming();
+    QTemporaryDir files(JoinPath(work.path(), QStringLiteral("bare-XXXXXX")));
+    WriteExportFiles(SourceOf(lecture.folder, program.path()), kSeconds, files.path());
+    QProcess ffmpeg;
+    ffmpeg.setWorkingDirectory(files.path());
+    ffmpeg.setStandardOutputFile(QProcess::nullDevice());
+    ffmpeg.setStandardErrorFile(QProcess::nullDevice());
+    const QString bare = JoinPath(out.path(), QStringLiteral("bare.mp4"));
+    t.restart();
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 EncoderArguments(JoinPath(lecture.folder, QStringLiteral("Video.flv")), bare, kSeconds));
+    ffmpeg.waitForFinished(-1);
+    bareSeconds = t.nsecsElapsed() / 1e9;
+    if (ffmpeg.exitCode() != 0) {
+      state.SkipWithError("the bare ffmpeg command failed");
+      return;
+    }
+    QFile::remove(bare);
+    QFile::remove(mp4);
+    state.ResumeTiming();
+  }
+  state.counters["export_s"] = exportSeconds;
+  state.counters["bare_ffmpeg_s"] = bareSeconds;
+  state.counters["export_over_bare"] = exportSeconds / bareSeconds;
+  state.counters["times_real_time"] = kSeconds / exportSeconds;
+}
+BENCHMARK(BM_ExportLecture)->Unit(benchmark::kSecond)->Iterations(1)->UseManualTime();
+
+}  // namespace

@@ -1,0 +1,29 @@
+#pragma once
+// The export command: the File menu's 動画に書き出し and the command line's
+// kemo-editor --export FOLDER OUT.mp4, both through ExportLecture.
+#include <QString>
+
+namespace kemo {
+
+struct Editor;
+
+// Asks for the output file (starting in the data folder, "<folder name>.mp4"), exports the folder's
+// lecture as the editor holds it with a progress dialog, and says where the file is or why not.
+void OnExportCommand(Editor& ed);
+// Exports to `output` with the progress dialog, without asking for the file; the message it shows.
+void ExportWithProgress(Editor& ed, const QString& output);
+
+void WireExport(Editor& ed);
+
+// The command line "--export FOLDER OUT": loads FOLDER's content.xml as the editor opens it and
+// exports it to OUT. 0 when the file is written; otherwise the reason goes to the error output and
+// the result is 1 (2 for a wrong command line). programFolder holds symbol.csv and 000.jpg; the
+// work files go to a work folder of the run's own under the user's work base (UserWorkBase).
+int RunExportCommandLine(const QStringList& args, const QString& programFolder);
+// True when the command line asks for an export (the window is then never made).
+bool IsExportCommandLine(int argc, char** argv);
+
+// The object name of the progress dialog (tests find it by this name).
+inline const QString kExportProgressName = QStringLiteral("dlgExportProgress");
+
+}  // namespace kemo

@@ -1,0 +1,65 @@
+#pragma once
+// Writing a data folder's lecture as one MP4 video: the slides, the pointer, the presenter video and
+// its sound, with one chapter per slide, in one run of the encoder. The menu command and the command
+// line (kemo-editor --export FOLDER OUT.mp4) both come here.
+//
+// The encoder writes to a temporary name beside the chosen file, renamed to it only when the run
+// succeeded: a cancelled or failed export leaves nothing at the chosen name (and an existing file
+// there as it was). The work files (slide pictures, lists) go into a folder of their own under the
+// given work folder, removed at the end.
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "document/records.h"
+
+namespace kemo {
+
+struct Editor;
+class ProcessRunner;
+
+// What an export reads: the folder's video and its registered tables.
+struct ExportSource {
+  QString folder;          // the data folder
+  QString presenter;       // its Video.flv, else its Video.avi; "" when it has neither
+  QString defaultPicture;  // the program's 000.jpg, shown where a slide has no picture
+  std::vector<SlideRecord> slides;
+  std::vector<PointRecord> points;
+  QString symOn;  // the mark of points the stage keeps shown
+};
+
+// The tables as the editor holds them (what the stage shows, saved or not).
+ExportSource ExportSourceOf(const Editor& ed);
+// The presenter video of a folder: Video.flv, else Video.avi; "" when neither is a file.
+QString PresenterVideoOf(const QString& folder);
+
+struct ExportProgress {
+  double seconds = -1;   // encoded so far
+  double duration = -1;  // the video's length
+};
+
+struct ExportResult {
+  enum Kind { Done, Cancelled, Failed };
+  Kind kind = Failed;
+  QString reason;  // why it failed (the encoder's last error line, or ours)
+};
+
+struct ExportOptions {
+  QString workFolder;     // where the export's own work folder is made
+  QString programFolder;  // searched for the encoder before the search path
+  ProcessRunner* runner = nullptr;  // null: a runner on QProcess
+  // Called as the encoder goes on (and at least every 100 ms); false cancels the export.
+  std::function<bool(const ExportProgress&)> onProgress;
+};
+
+ExportResult ExportLecture(const ExportSource& source, const QString& output, const ExportOptions& options);
+
+// The encoder's work files for a video `duration` seconds long, written into `folder`: the frame
+// picture of each slide, the pointer's picture, the slide list, the pointer commands, the chapters,
+// the time text and the filter graph. The encoder then runs there with EncoderArguments.
+bool WriteExportFiles(const ExportSource& source, double duration, const QString& folder);
+
+// The temporary name beside `output` that the encoder writes to.
+QString ExportPartPath(const QString& output);
+
+}  // namespace kemo
