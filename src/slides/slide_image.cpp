@@ -72,6 +72,7 @@ void CloseCombo(Editor& ed) {
 
 // The message for a failed copy: the platform's description, then what the user can do.
 QString CopyErrorText(const FileError& e) {
+  if (e.refusal != Refusal::None) return e.description;
   QString text = e.description + QLatin1Char('\r');
   if (e.number == FileErr::Denied) return text + QStringLiteral("　ファイルが開いているか、同じファイルをコピーしようとしています。");
   if (e.number == FileErr::PathAccess) return text + QStringLiteral("　ファイルが読み取り専用になっています。");
