@@ -31,6 +31,8 @@
 #include "document/state_machine.h"
 #include "platform/paths.h"
 #include "platform/qt_media_player.h"
+#include "platform/stage.h"
+#include "slides/slide_display.h"
 #include "support/test_support.h"
 
 using namespace kemo;
@@ -316,6 +318,31 @@ TEST(HiddenInput, SpecialFilesChosenAsVideoAreRefusedBeforeAnythingIsEmptied) {
     EXPECT_EQ(ImportFlvFile(c.ed()), QString());
   }
   EXPECT_EQ(c.Texts().last(), QStringLiteral("/dev/zeroは通常のファイルではありません。"));
+  c.ExpectNothingLost();
+  c.ExpectOutsideUnchanged();
+}
+
+TEST(HiddenInput, SlidePicturesThatLeadOutOrNeverEndAreNotShown) {
+  Corpus c;
+  test::WriteJpeg(JoinPath(c.outside, QStringLiteral("private.jpg")), 320, 240, Qt::red);
+  QFile::remove(c.Data(QStringLiteral("001.jpg")));
+  QFile::link(QStringLiteral("../outside/private.jpg"), c.Data(QStringLiteral("001.jpg")));
+  QFile::remove(c.Data(QStringLiteral("002.jpg")));
+  ASSERT_EQ(::mkfifo(Native(c.Data(QStringLiteral("002.jpg"))).constData(), 0644), 0);
+  c.Open(c.data);
+  c.Freeze();
+  Stage* stage = c.ed().ui.img;
+  ASSERT_NE(stage, nullptr);
+  for (const QString name : {QStringLiteral("001.jpg"), QStringLiteral("002.jpg")}) {
+    FifoWatchdog watchdog(c.Data(QStringLiteral("002.jpg")));
+    ShowSlideImage(c.ed(), SlideImagePath(c.ed(), name));
+    EXPECT_FALSE(watchdog.used());
+    EXPECT_EQ(stage->PictureSource(), c.ed().DefaultPicture()) << name.toStdString();
+    EXPECT_TRUE(stage->FileNotFoundVisible());
+  }
+  ShowSlideImage(c.ed(), SlideImagePath(c.ed(), QStringLiteral("000.jpg")));
+  EXPECT_EQ(stage->PictureSource(), c.Data(QStringLiteral("000.jpg")));
+  EXPECT_TRUE(c.messages.shown.empty());
   c.ExpectNothingLost();
   c.ExpectOutsideUnchanged();
 }

@@ -57,7 +57,7 @@ void TakeImportedImage(Editor& ed) {
 // the folder ("..", "sub/x.jpg") is no file of it, whatever lies there.
 void TakeListedImage(Editor& ed, const QString& name) {
   const QString path = JoinPath(ed.slides.File1Folder, name);
-  if (IsPlainFileName(name) && QFileInfo(path).isFile()) {
+  if (IsPlainFileName(name) && QFileInfo(path).isFile() && CheckDataFile(path, ed.slides.File1Folder) == Refusal::None) {
     SetCellImage(ed, name);
     return;
   }
