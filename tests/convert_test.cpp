@@ -306,6 +306,7 @@ TEST(Convert, TheCopyOfALargeVideoShowsItsProgressAndCanBeCancelled) {
   {
     QFile big(w.Data(QStringLiteral("Video.flv")));
     ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_EQ(big.write(test::kFlvHead), test::kFlvHead.size());
     ASSERT_TRUE(big.resize(qint64(256) << 20));
   }
   WriteEncoder(w.program.path(), "touch \"$0.ran\"\n");

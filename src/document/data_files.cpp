@@ -147,6 +147,10 @@ bool LeadsOutOf(const QString& path, const QString& folder) {
 // Opens a file for reading after the checks, without blocking on a FIFO or a device that was
 // put in the file's place after the check.
 FileError OpenForReading(const QString& path, const QString& folder, Fd& in, struct stat& st) {
+  // A folder in a file's place is a failure to read it, as it always was; the refusals are for
+  // what would block, never end or lead elsewhere.
+  struct stat ds {};
+  if (::stat(Native(path).constData(), &ds) == 0 && S_ISDIR(ds.st_mode)) return Fail(FileErr::PathAccess, EISDIR);
   const Refusal refusal = CheckDataFile(path, folder);
   if (refusal != Refusal::None) return Refused(path, refusal);
   in.fd = ::open(Native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
