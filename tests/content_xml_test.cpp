@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <sys/resource.h>
 #include <memory>
 
 #include "document/content_xml.h"
@@ -285,7 +287,23 @@ TEST_F(ContentXml, FailedBackupOrBadTemplateLeavesContentUntouched) {
   ed().SldCnt = 1;
   ed().Sld[0].caption = QStringLiteral("new");
 
-  // (A backup that cannot be written stops the save: SaveFaults.ReadOnlyFolderKeepsTheOldFile.)
+  // The backup cannot be written (a file-size limit stops every write beyond 8 bytes, for root too).
+  struct rlimit limit {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const struct rlimit small = {8, limit.rlim_max};
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool saved = SaveContentXml(ed());
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(saved);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_TRUE(messages_.LastText().startsWith(QStringLiteral("content.xml の読み込み時にエラーが発生しました。")))
+      << messages_.LastText().toStdString();
+  EXPECT_TRUE(messages_.LastText().contains(QStringLiteral("content-backup--261208-0930.xml")));
+  EXPECT_EQ(test::ReadFile(content()), before);
+  EXPECT_EQ(QDir(data_.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
   // Template missing: the reason, no new content.
   QFile::remove(ed().TemplatePath());
   messages_.Clear();

@@ -151,7 +151,7 @@ TEST(Convert, NoEncoderNoSourceOrNoGiveAnErrorAndChangeNothing) {
                 QStringLiteral("が見つかりません。\rKemo.Recorderのデータフォルダを指定してください。"));
   EXPECT_EQ(w.messages.shown[0].icon, MsgIcon::Critical);
 
-  test::WriteFile(w.Data(QStringLiteral("Video.flv")), "FLV");
+  test::WriteFile(w.Data(QStringLiteral("Video.flv")), QByteArray("FLV\x01"));
   // Answering No: the cancel message; nothing was copied (the copy comes after yes), and what an
   // earlier run left in the work folder is gone.
   test::WriteFile(w.Work(QStringLiteral("Video.avi")), "stale");
@@ -188,7 +188,7 @@ TEST(Convert, NoEncoderNoSourceOrNoGiveAnErrorAndChangeNothing) {
 
 TEST(Convert, TheEncoderRunsInTheWorkFolderWithTheFixedArguments) {
   ConvertWindow w;
-  test::WriteFile(w.Data(QStringLiteral("Video.flv")), "FLV");
+  test::WriteFile(w.Data(QStringLiteral("Video.flv")), QByteArray("FLV\x01"));
   // Found in the program folder before any ffmpeg on the search path.
   WriteEncoder(w.program.path(),
                "pwd > \"$0.pwd\"\necho \"$@\" > \"$0.args\"\ncat Video.flv > Video.avi\necho AVI >> Video.avi\n");
@@ -201,15 +201,15 @@ TEST(Convert, TheEncoderRunsInTheWorkFolderWithTheFixedArguments) {
             QFileInfo(w.work).canonicalFilePath());
   EXPECT_EQ(test::ReadFile(encoder + QStringLiteral(".args")),
             QByteArray("-y -i Video.flv -acodec wmav2 -vcodec msmpeg4v2 -ab 64k -b 512k -ac 2 -s 240x160 Video.avi\n"));
-  EXPECT_EQ(test::ReadFile(w.Data(QStringLiteral("Video.avi"))), QByteArray("FLVAVI\n"));
+  EXPECT_EQ(test::ReadFile(w.Data(QStringLiteral("Video.avi"))), QByteArray("FLV\x01" "AVI\n"));
   EXPECT_FALSE(QFileInfo::exists(w.Work(QStringLiteral("Video.avi"))));
   EXPECT_EQ(w.ed().EditorState, State::Idle);
   EXPECT_TRUE(w.player.log.contains(QStringLiteral("url:") + w.Data(QStringLiteral("Video.avi"))));
 
   // Converting again reloads the same path anew and replaces the file.
-  test::WriteFile(w.Data(QStringLiteral("Video.flv")), "FLV2");
+  test::WriteFile(w.Data(QStringLiteral("Video.flv")), QByteArray("FLV\x01" "2"));
   w.Convert();
-  EXPECT_EQ(test::ReadFile(w.Data(QStringLiteral("Video.avi"))), QByteArray("FLV2AVI\n"));
+  EXPECT_EQ(test::ReadFile(w.Data(QStringLiteral("Video.avi"))), QByteArray("FLV\x01" "2AVI\n"));
   EXPECT_EQ(w.messages.LastText(), kDone);
 }
 
@@ -217,7 +217,7 @@ TEST(Convert, TheVideoStaysLoadedWhileTheCompletionMessageIsUp) {
   // The player reports its loading while the report is on screen (a real box runs its own event
   // loop): the refresh that follows must not find the window still without a video and unload it.
   ConvertWindow w;
-  test::WriteFile(w.Data(QStringLiteral("Video.flv")), "FLV");
+  test::WriteFile(w.Data(QStringLiteral("Video.flv")), QByteArray("FLV\x01"));
   WriteEncoder(w.program.path(), "cat Video.flv > Video.avi\n");
   w.messages.pumpMs = 50;
   w.Convert();
@@ -231,7 +231,7 @@ TEST(Convert, TheVideoStaysLoadedWhileTheCompletionMessageIsUp) {
 
 TEST(Convert, AFailingEncoderIsReportedAndLeavesTheDataFolderAsItWas) {
   ConvertWindow w;
-  test::WriteFile(w.Data(QStringLiteral("Video.flv")), "FLV");
+  test::WriteFile(w.Data(QStringLiteral("Video.flv")), QByteArray("FLV\x01"));
   test::WriteFile(w.Data(QStringLiteral("Video.avi")), "previous");
   const struct {
     const char* what;
@@ -265,7 +265,7 @@ TEST(Convert, AFailingEncoderIsReportedAndLeavesTheDataFolderAsItWas) {
 
 TEST(Convert, TheProgressDialogFollowsTheEncoderAndCancelEndsIt) {
   ConvertWindow w;
-  test::WriteFile(w.Data(QStringLiteral("Video.flv")), "FLV");
+  test::WriteFile(w.Data(QStringLiteral("Video.flv")), QByteArray("FLV\x01"));
   // Ten seconds of input, half of it done, then an encoder that would run on for a minute.
   WriteEncoder(w.program.path(),
                "echo '  Duration: 00:00:10.00, start: 0.000000, bitrate: 300 kb/s' >&2\n"
@@ -306,6 +306,7 @@ TEST(Convert, TheCopyOfALargeVideoShowsItsProgressAndCanBeCancelled) {
   {
     QFile big(w.Data(QStringLiteral("Video.flv")));
     ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_EQ(big.write(test::kFlvHead), test::kFlvHead.size());
     ASSERT_TRUE(big.resize(qint64(256) << 20));
   }
   WriteEncoder(w.program.path(), "touch \"$0.ran\"\n");

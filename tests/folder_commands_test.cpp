@@ -40,7 +40,7 @@ QString MakeDataFolder(const QString& path, bool withAvi = true, const QStringLi
   QDir().mkpath(path);
   test::WriteFile(JoinPath(path, QStringLiteral("content.xml")), test::ContentXml(scenes, points));
   test::WriteFile(JoinPath(path, QStringLiteral("Video.flv")), QByteArray("FLV\x01 flv bytes"));
-  if (withAvi) test::WriteFile(JoinPath(path, QStringLiteral("Video.avi")), QByteArray("RIFF avi bytes"));
+  if (withAvi) test::WriteFile(JoinPath(path, QStringLiteral("Video.avi")), test::kAviHead + " avi bytes");
   for (const QString& s : scenes) {
     const QString image = s.section(QLatin1Char('|'), 2);
     if (IsPlainFileName(image)) test::WriteJpeg(JoinPath(path, image));

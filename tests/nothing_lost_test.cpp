@@ -40,8 +40,8 @@ const QByteArray kBroken =
 QString MakeDataFolder(const QString& path, const QByteArray& content = test::ContentXml(kScenes, kPoints)) {
   QDir().mkpath(path);
   test::WriteFile(JoinPath(path, QStringLiteral("content.xml")), content);
-  test::WriteFile(JoinPath(path, QStringLiteral("Video.flv")), "FLV bytes");
-  test::WriteFile(JoinPath(path, QStringLiteral("Video.avi")), "AVI bytes");
+  test::WriteFile(JoinPath(path, QStringLiteral("Video.flv")), test::kFlvHead + "FLV bytes");
+  test::WriteFile(JoinPath(path, QStringLiteral("Video.avi")), test::kAviHead + "AVI bytes");
   test::WriteJpeg(JoinPath(path, QStringLiteral("000.jpg")));
   test::WriteJpeg(JoinPath(path, QStringLiteral("001.jpg")));
   return path;
@@ -401,6 +401,6 @@ TEST(NothingLost, AProgramFolderIsNeitherOpenedNorConverted) {
   OnConvertCommand(ed);
   ASSERT_EQ(f.w.messages.shown.size(), 1u);
   EXPECT_EQ(f.w.messages.shown[0].text, ShowPath(link) + QStringLiteral("はプログラムのフォルダのため、変換できません。"));
-  EXPECT_EQ(test::ReadFile(JoinPath(work, QStringLiteral("Video.flv"))), QByteArray("FLV bytes"));
-  EXPECT_EQ(test::ReadFile(JoinPath(work, QStringLiteral("Video.avi"))), QByteArray("AVI bytes"));
+  EXPECT_EQ(test::ReadFile(JoinPath(work, QStringLiteral("Video.flv"))), test::kFlvHead + "FLV bytes");
+  EXPECT_EQ(test::ReadFile(JoinPath(work, QStringLiteral("Video.avi"))), test::kAviHead + "AVI bytes");
 }

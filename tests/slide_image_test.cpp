@@ -34,8 +34,8 @@ class SlideImage : public ::testing::Test {
 
   void SetUp() override {
     test::WriteFile(data + "/content.xml", test::ContentXml({"0|a|a.jpg", "10|b|b.jpg"}, {"0|0.5|0.5"}));
-    test::WriteFile(data + "/Video.flv", "flv");
-    test::WriteFile(data + "/Video.avi", "avi");
+    test::WriteFile(data + "/Video.flv", test::kFlvHead);
+    test::WriteFile(data + "/Video.avi", test::kAviHead);
     test::WriteJpeg(data + "/a.jpg");
     test::WriteJpeg(data + "/b.jpg");
     w.dialogs.folders.push_back(data);

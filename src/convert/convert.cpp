@@ -8,9 +8,8 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QRegularExpression>
-#include <filesystem>
-#include <system_error>
 
+#include "document/data_files.h"
 #include "document/editor.h"
 #include "document/folder_commands.h"
 #include "document/state_machine.h"
@@ -36,27 +35,13 @@ void SetWait(Editor& ed, bool wait) {
   if (ed.svc.pointer) ed.svc.pointer->SetWait(wait);
 }
 
-// Copies `from` to `to` through a temporary name beside `to` and one rename, so that `to` is
-// either the old file or the complete new one, never a part. On a failure *reason says why.
+// Copies `from` to `to` through a hidden name beside `to` and one rename, so that `to` is either
+// the old file or the complete new one, never a part, and nothing is written through a link. On a
+// failure *reason says why.
 bool InstallFile(const QString& from, const QString& to, QString* reason) {
-  const QFileInfo target(to);
-  const QString part = JoinPath(target.path(), QStringLiteral(".") + target.fileName() + QStringLiteral(".part"));
-  QFile::remove(part);
-  QFile source(from);
-  if (!source.copy(part)) {
-    *reason = ShowPath(to) + QStringLiteral(": ") + source.errorString();
-    QFile::remove(part);
-    return false;
-  }
-  std::error_code ec;
-  std::filesystem::rename(std::filesystem::path(QFile::encodeName(part).toStdString()),
-                          std::filesystem::path(QFile::encodeName(to).toStdString()), ec);
-  if (ec) {
-    *reason = ShowPath(to) + QStringLiteral(": ") + QString::fromLocal8Bit(ec.message());
-    QFile::remove(part);
-    return false;
-  }
-  return true;
+  const FileError e = CopyDataFile(from, QString(), to, true);
+  if (!e.ok()) *reason = ShowPath(to) + QStringLiteral(": ") + e.description;
+  return e.ok();
 }
 
 bool converting = false;  // the command is not entered again while the encoder runs
@@ -243,6 +228,11 @@ void OnConvertCommand(Editor& ed) {
     Tell(ed,
          ShowPath(source) + QStringLiteral("が見つかりません。\rKemo.Recorderのデータフォルダを指定してください。"),
          MsgIcon::Critical);
+    return;
+  }
+  // Only an FLV file goes to the encoder: given a playlist, it would fetch what the playlist names.
+  if (const QString notFlv = VideoRefusal(source, ed.DataFolder, VideoKind::Flv); !notFlv.isEmpty()) {
+    Tell(ed, notFlv, MsgIcon::Critical);
     return;
   }
   converting = true;

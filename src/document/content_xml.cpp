@@ -14,7 +14,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <charconv>
 #include <cerrno>
@@ -29,6 +28,7 @@
 #include <unistd.h>
 #include <string>
 
+#include "document/data_files.h"
 #include "document/editor.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
@@ -40,6 +40,15 @@ namespace {
 
 // The message that reports every unexpected failure of the reader and the writer.
 const QString kReadErrorText = QStringLiteral("content.xml の読み込み時にエラーが発生しました。");
+
+// What no recorder writes, refused before the parser sees it. The format's elements carry three
+// attributes; 3600 slides and 3600 points with long captions fit many times over in the size; the
+// element count leaves room for files with more records than the tables hold (they load with a
+// message). Beyond these, libxml2 would spend minutes (its duplicate-attribute check is quadratic
+// in the attributes of one element) or gigabytes on a file made to hurt.
+constexpr qint64 kMaxContentBytes = 16 * 1024 * 1024;
+constexpr int kMaxAttributes = 16;
+constexpr int kMaxElements = 65536;
 
 // Marks the parser contexts of this file, so that the entity loader refuses their external
 // entities while other users of libxml2 in the process keep the default loader.
@@ -130,6 +139,169 @@ Parsed ParseBytes(const QByteArray& bytes, const QString& shownName) {
   return result;
 }
 
+// Scans the markup of a document for what no recorder writes, before the parser sees it: an
+// element with more attributes than kMaxAttributes, more elements than kMaxElements. Works on the
+// bytes of any ASCII-compatible encoding (UTF-8, Shift_JIS, whose second bytes are never markup
+// characters) and on UTF-16/32 by reading each code unit's low byte. "" when the document may be
+// parsed, else the reason as "line: message".
+class MarkupGuard {
+ public:
+  explicit MarkupGuard(const QByteArray& bytes) : d_(reinterpret_cast<const unsigned char*>(bytes.constData())) {
+    n_ = bytes.size();
+    DetectUnits();
+    units_ = (n_ - offset_) / width_;
+  }
+
+  QString Check() {
+    qsizetype i = 0;
+    int elements = 0;
+    while (i < units_) {
+      i = Find('<', i);
+      if (i >= units_) break;
+      const qsizetype tag = i;
+      const int c = At(i + 1);
+      if (c == '!') {
+        if (Matches(i + 2, "--"))
+          i = FindText("-->", i + 4);
+        else if (Matches(i + 2, "[CDATA["))
+          i = FindText("]]>", i + 9);
+        else
+          i = SkipDeclaration(i + 2);
+        continue;
+      }
+      if (c == '?') {
+        i = FindText("?>", i + 2);
+        continue;
+      }
+      if (c == '/') {
+        i = Find('>', i + 2);
+        continue;
+      }
+      if (++elements > kMaxElements)
+        return Reason(tag, QStringLiteral("Document has more than %1 elements").arg(kMaxElements));
+      int attributes = 0;
+      i = SkipStartTag(i + 1, &attributes);
+      if (attributes > kMaxAttributes)
+        return Reason(tag, QStringLiteral("Element %1 has %2 attributes, more than %3")
+                               .arg(NameAt(tag + 1), QString::number(attributes), QString::number(kMaxAttributes)));
+    }
+    return {};
+  }
+
+ private:
+  void DetectUnits() {
+    const auto b = [&](qsizetype k) { return k < n_ ? d_[k] : -1; };
+    // Byte-order marks, then the "<?" of a declaration without one.
+    if (b(0) == 0x00 && b(1) == 0x00 && b(2) == 0xFE && b(3) == 0xFF) { width_ = 4; low_ = 3; offset_ = 4; }
+    else if (b(0) == 0xFF && b(1) == 0xFE && b(2) == 0x00 && b(3) == 0x00) { width_ = 4; low_ = 0; offset_ = 4; }
+    else if (b(0) == 0xFE && b(1) == 0xFF) { width_ = 2; low_ = 1; offset_ = 2; }
+    else if (b(0) == 0xFF && b(1) == 0xFE) { width_ = 2; low_ = 0; offset_ = 2; }
+    else if (b(0) == 0x00 && b(1) == 0x00 && b(2) == 0x00 && b(3) == '<') { width_ = 4; low_ = 3; }
+    else if (b(0) == '<' && b(1) == 0x00 && b(2) == 0x00 && b(3) == 0x00) { width_ = 4; low_ = 0; }
+    else if (b(0) == 0x00 && b(1) == '<') { width_ = 2; low_ = 1; }
+    else if (b(0) == '<' && b(1) == 0x00) { width_ = 2; low_ = 0; }
+  }
+
+  // The character of code unit k when it is ASCII, else -1 (also past the end).
+  int At(qsizetype k) const {
+    if (k < 0 || k >= units_) return -1;
+    const qsizetype p = offset_ + k * width_;
+    if (width_ == 1) return d_[p] < 0x80 ? d_[p] : -1;
+    for (int j = 0; j < width_; ++j)
+      if (j != low_ && d_[p + j] != 0) return -1;
+    return d_[p + low_] < 0x80 ? d_[p + low_] : -1;
+  }
+
+  qsizetype Find(char c, qsizetype from) const {
+    if (from >= units_) return units_;
+    if (width_ == 1) {
+      const void* hit = std::memchr(d_ + from, c, static_cast<size_t>(units_ - from));
+      return hit ? static_cast<const unsigned char*>(hit) - d_ : units_;
+    }
+    for (qsizetype k = from; k < units_; ++k)
+      if (At(k) == c) return k;
+    return units_;
+  }
+
+  bool Matches(qsizetype at, const char* text) const {
+    for (qsizetype k = 0; text[k] != 0; ++k)
+      if (At(at + k) != text[k]) return false;
+    return true;
+  }
+
+  // The unit after the end of `text` found from `from`, or the end.
+  qsizetype FindText(const char* text, qsizetype from) const {
+    for (qsizetype k = Find(text[0], from); k < units_; k = Find(text[0], k + 1))
+      if (Matches(k, text)) return k + static_cast<qsizetype>(std::strlen(text));
+    return units_;
+  }
+
+  // A <!DOCTYPE ...> or other declaration, with its internal subset and quoted texts.
+  qsizetype SkipDeclaration(qsizetype k) const {
+    int depth = 0;
+    for (; k < units_; ++k) {
+      const int c = At(k);
+      if (c == '"' || c == '\'') {
+        k = Find(static_cast<char>(c), k + 1);
+      } else if (c == '<' && Matches(k, "<!--")) {
+        k = FindText("-->", k + 4) - 1;
+      } else if (c == '[' || c == '<') {
+        ++depth;
+      } else if (c == ']' || (c == '>' && depth > 0)) {
+        --depth;
+      } else if (c == '>') {
+        return k + 1;
+      }
+    }
+    return units_;
+  }
+
+  // The unit after a start tag's '>', counting its attributes (the '=' outside quoted values).
+  qsizetype SkipStartTag(qsizetype k, int* attributes) const {
+    for (; k < units_; ++k) {
+      const int c = At(k);
+      if (c == '>') return k + 1;
+      if (c == '<') return k;  // malformed: the parser will say so
+      if (c == '=') {
+        ++*attributes;
+      } else if (c == '"' || c == '\'') {
+        k = Find(static_cast<char>(c), k + 1);
+      }
+    }
+    return units_;
+  }
+
+  QString NameAt(qsizetype k) const {
+    QString name;
+    for (; k < units_ && name.size() < 40; ++k) {
+      const int c = At(k);
+      if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/' || c == '>') break;
+      name += c >= 0 ? QChar(c) : QChar(u'?');
+    }
+    return name;
+  }
+
+  QString Reason(qsizetype unit, const QString& message) const {
+    int line = 1;
+    if (width_ == 1) {
+      for (const unsigned char* p = d_; (p = static_cast<const unsigned char*>(std::memchr(p, '\n', d_ + unit - p)));
+           ++p)
+        ++line;
+    } else {
+      for (qsizetype k = 0; k < unit; ++k)
+        if (At(k) == '\n') ++line;
+    }
+    return QString::number(line) + QStringLiteral(": ") + message;
+  }
+
+  const unsigned char* d_;
+  qsizetype n_ = 0;
+  qsizetype units_ = 0;
+  int width_ = 1;
+  int low_ = 0;
+  qsizetype offset_ = 0;
+};
+
 bool ParserAvailable() {
   InitXmlLibrary();
   xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
@@ -169,113 +341,22 @@ bool ReadWholeFile(const QString& path, QByteArray* bytes, int* code, QString* r
   return true;
 }
 
-// Writes a whole file through a temporary file in the same folder renamed over the target, so
-// that the target is always either the old file or the complete new one.
-bool WriteWholeFile(const QString& path, const QByteArray& bytes, int* code, QString* reason) {
-  QSaveFile f(path);
-  const auto fail = [&] {
-    *code = f.error();
-    *reason = ShowPath(path) + QStringLiteral(": ") + f.errorString();
-    f.cancelWriting();
-    return false;
-  };
-  if (!f.open(QIODevice::WriteOnly)) return fail();
-  // A full disk shows as a short write, which the toolkit does not turn into an error of its
-  // own: the system's reason is still in errno right after the write.
-  errno = 0;
-  const qint64 written = f.write(bytes);
-  const int writeErrno = errno;
-  if (written != bytes.size()) {
-    *code = writeErrno != 0 ? writeErrno : QFileDevice::WriteError;
-    *reason = ShowPath(path) + QStringLiteral(": ") +
-              (writeErrno != 0 ? QString::fromLocal8Bit(std::strerror(writeErrno)) : f.errorString());
-    f.cancelWriting();
-    return false;
-  }
-  if (!f.flush()) return fail();
-  if (!f.commit()) {
-    *code = f.error();
-    *reason = ShowPath(path) + QStringLiteral(": ") + f.errorString();
-    return false;
-  }
-  return true;
-}
-
-enum class NewFile { Written, Taken, Failed };
-
-// Writes a file that must not exist yet: the bytes go to a temporary file beside it, which is then
-// given the name only if nobody has taken it meanwhile (a rename that does not replace). So the
-// file is either absent or whole, and never replaces another.
-NewFile WriteNewFile(const QString& path, const QByteArray& bytes, int* code, QString* reason) {
-  const QFileInfo target(path);
-  const QByteArray name = QFile::encodeName(path);
-  const auto fail = [&](int err) {
-    *code = err;
-    *reason = ShowPath(path) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(err));
-    return NewFile::Failed;
-  };
-  QByteArray temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                             QStringLiteral(".kemo-%1-%2").arg(::getpid()).arg(attempt));
-    fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return fail(errno);
-  }
-  if (fd < 0) return fail(EEXIST);
-  const char* data = bytes.constData();
-  qint64 left = bytes.size();
-  int err = 0;
-  while (left > 0 && err == 0) {
-    const ssize_t w = ::write(fd, data, static_cast<size_t>(left));
-    if (w < 0) {
-      if (errno != EINTR) err = errno;
-      continue;
-    }
-    data += w;
-    left -= w;
-  }
-  if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err != 0) {
-    ::unlink(temp.constData());
-    return fail(err);
-  }
-  int moved = ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE);
-  if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
-    // A file system without the non-replacing rename: a hard link refuses a taken name as well.
-    moved = ::link(temp.constData(), name.constData());
-    if (moved != 0 && (errno == EPERM || errno == ENOTSUP || errno == ENOSYS)) {
-      // Nor links (some removable-disk file systems): look, then rename.
-      struct stat st {};
-      if (::lstat(name.constData(), &st) == 0) {
-        errno = EEXIST;
-      } else {
-        moved = ::rename(temp.constData(), name.constData());
-      }
-    }
-  }
-  err = moved != 0 ? errno : 0;
-  ::unlink(temp.constData());
-  if (err == EEXIST) return NewFile::Taken;
-  if (err != 0) return fail(err);
-  return NewFile::Written;
-}
-
-// Keeps the old bytes under the first free backup name from `wanted` on.
-bool WriteBackup(const QString& wanted, const QByteArray& bytes, int* code, QString* reason) {
+// Keeps a byte copy of content.xml under the first free backup name from `wanted` on. The copy is
+// a new file (never written through a planted link or over an earlier backup); a content.xml that
+// is no regular file of the folder is refused.
+FileError WriteBackup(const QString& contentPath, const QString& folder, const QString& wanted) {
+  FileError e;
   for (int tries = 0; tries < 100; ++tries) {
     const QString path = FreeBackupPath(wanted);
     if (path.isEmpty()) break;
-    switch (WriteNewFile(path, bytes, code, reason)) {
-      case NewFile::Written: return true;
-      case NewFile::Failed: return false;
-      case NewFile::Taken: break;  // taken since it was found free: look again
-    }
+    e = CopyDataFile(contentPath, folder, path, false);
+    if (e.number != FileErr::Exists) return e;  // taken since it was found free: look again
   }
-  *code = EEXIST;
-  *reason = ShowPath(wanted) + QStringLiteral(": no free backup name");
-  return false;
+  e = FileError{};
+  e.number = FileErr::Exists;
+  e.errnum = EEXIST;
+  e.description = QStringLiteral("no free backup name");
+  return e;
 }
 
 // Stages the outer XML of each node the expression selects; false (with the message shown) when
@@ -456,6 +537,14 @@ bool IsSpace(QChar c) {
 
 // The loader on a document in memory.
 LoadResult LoadContentBytes(Editor& ed, const QByteArray& bytes, const QString& shownName) {
+  if (bytes.size() > kMaxContentBytes) {
+    Tell(ed, shownName + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EFBIG)));
+    return LoadResult::NotRead;
+  }
+  if (const QString refused = MarkupGuard(bytes).Check(); !refused.isEmpty()) {
+    Tell(ed, shownName + QLatin1Char(':') + refused);
+    return LoadResult::NotRead;
+  }
   Parsed parsed = ParseBytes(bytes, shownName);
   if (parsed.noParser) {
     Tell(ed, QStringLiteral("XMLファイル読み込みエラー"));
@@ -508,15 +597,16 @@ LoadResult ReadContentXml(Editor& ed) {
   }
   const QString path = ed.ContentPath();
   QByteArray bytes;
-  int code = 0;
-  QString reason;
   if (ed.DataFolder.isEmpty()) {
     Tell(ed, ShowPath(path) + QStringLiteral(": No such file or directory"));
     return LoadResult::NotRead;
   }
-  if (!ReadWholeFile(path, &bytes, &code, &reason)) {
-    // A file that cannot be read is the parser's failure to load it: the reason, nothing changed.
-    Tell(ed, reason);
+  // A file that cannot be read is the parser's failure to load it: the reason, nothing changed. A
+  // FIFO, a device or a link out of the folder is not read at all; a file far larger than any
+  // recorder writes is not read into memory.
+  const FileError e = ReadDataFile(path, ed.DataFolder, &bytes, kMaxContentBytes);
+  if (!e.ok()) {
+    Tell(ed, e.refusal != Refusal::None ? e.description : ShowPath(path) + QStringLiteral(": ") + e.description);
     return LoadResult::NotRead;
   }
   return LoadContentBytes(ed, bytes, ShowPath(path));
@@ -663,12 +753,21 @@ bool SaveContentXml(Editor& ed) {
   int code = 0;
   QString reason;
 
+  // What an interrupted save or copy left here goes first.
+  RemoveLeftovers(ed.DataFolder);
+
   // The backup is the file on disk byte for byte, so that even a file no parser reads is kept
-  // whole; without it the old document would be lost, so the save stops here.
+  // whole; without it the old document would be lost, so the save stops here. It is always a new
+  // file: a name already taken (an earlier save in the same minute, or a planted link) gets a
+  // counter, and nothing is written through whatever lies there.
   if (QFileInfo::exists(contentPath)) {
-    QByteArray old;
-    if (!ReadWholeFile(contentPath, &old, &code, &reason) || !WriteBackup(backupPath, old, &code, &reason)) {
-      ShowError(ed, code, reason);
+    const FileError e = WriteBackup(contentPath, ed.DataFolder, backupPath);
+    if (e.refusal != Refusal::None) {
+      Tell(ed, e.description + QLatin1Char('\r') + QStringLiteral("保存できません。"));
+      return false;
+    }
+    if (!e.ok()) {
+      ShowError(ed, e.errnum, ShowPath(backupPath) + QStringLiteral(": ") + e.description);
       return false;
     }
   }
@@ -731,8 +830,13 @@ bool SaveContentXml(Editor& ed) {
   }
   const QByteArray out(reinterpret_cast<const char*>(text), size);
   xmlFree(text);
-  if (!WriteWholeFile(contentPath, out, &code, &reason)) {
-    ShowError(ed, code, reason);
+  // content.xml is replaced whole, never written through a link that leads out of the folder, and
+  // a read-only one is left alone whoever runs the program.
+  if (const FileError e = ReplaceDataFile(contentPath, ed.DataFolder, out); !e.ok()) {
+    if (e.refusal != Refusal::None)
+      Tell(ed, e.description + QLatin1Char('\r') + QStringLiteral("保存できません。"));
+    else
+      ShowError(ed, e.errnum, ShowPath(contentPath) + QStringLiteral(": ") + e.description);
     return false;
   }
   Tell(ed, QStringLiteral("保存しました。") + QLatin1Char('\r') + ShowPath(ed.DataFolder));

@@ -5,24 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include "document/data_files.h"
+
 namespace kemo {
-
-// Runtime error numbers of a failed copy.
-namespace FileErr {
-constexpr int None = 0;
-constexpr int NotFound = 53;      // the source file does not exist
-constexpr int Exists = 58;        // the destination exists and overwriting was not asked for
-constexpr int DiskFull = 61;
-constexpr int DeviceIo = 57;      // any other failure of the file system
-constexpr int Denied = 70;        // permission denied, or the file is in use
-constexpr int PathAccess = 75;    // the destination is read-only, or its path can't be used
-}  // namespace FileErr
-
-struct FileError {
-  int number = FileErr::None;
-  QString description;  // the platform's own text for the failure
-  bool ok() const { return number == FileErr::None; }
-};
 
 // Copies one file. The copy is written beside the destination under a temporary name and renamed
 // over it only when complete, so a failed copy never leaves a truncated destination. A destination

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "document/content_xml.h"
+#include "document/data_files.h"
 #include "document/editor.h"
 #include "document/file_copy.h"
 #include "document/state_machine.h"
@@ -127,6 +128,10 @@ QString PlaceFlvFile(Editor& ed, const QString& path) {
     return {};
   const FileError e = CopyOneFile(path, target, true);
   if (e.ok()) return name;
+  if (e.refusal != Refusal::None) {
+    Tell(ed, e.description, MsgIcon::Critical);
+    return {};
+  }
   QString text = e.description + QLatin1Char('\r');
   if (e.number == FileErr::Denied)
     text += QStringLiteral("　ファイルが開いているか、同じファイルをコピーしようとしています。");
@@ -225,6 +230,14 @@ void OnFileNew(Editor& ed) {
     RefreshModeDisplay(ed);
     return;
   }
+  // A FIFO would block the copy for ever, a device would never end: refused before the working
+  // folder is emptied, so that nothing is lost for it.
+  if (const Refusal refusal = CheckDataFile(flv); refusal != Refusal::None) {
+    Tell(ed, RefusalText(flv, refusal), MsgIcon::Critical);
+    ed.DataFolder = previous;
+    RefreshModeDisplay(ed);
+    return;
+  }
   ed.DataFolder = work;
   DeleteFilesIn(work, flv);  // a video chosen from the working folder itself is kept for the copy
   if (PlaceFlvFile(ed, flv).isEmpty()) {
@@ -280,7 +293,12 @@ bool OpenDataFolder(Editor& ed, const QString* given) {
     } else {
       ed.DataFolder = chosen;
       const QString avi = JoinPath(ed.DataFolder, kVideoAvi);
-      if (IsFile(avi)) {
+      // Only an AVI file reaches the player: a playlist named Video.avi would have it fetch the
+      // addresses it names as soon as the folder opens.
+      const bool present = IsFile(avi) || QFileInfo(avi).isSymLink() || QFileInfo::exists(avi);
+      const QString notVideo = present ? VideoRefusal(avi, ed.DataFolder, VideoKind::Avi) : QString();
+      if (!notVideo.isEmpty()) Tell(ed, notVideo, MsgIcon::Critical);
+      if (present && notVideo.isEmpty()) {
         if (ed.svc.player) ed.svc.player->SetURL(avi);
         if (ed.ui.mnuFileConv) ed.ui.mnuFileConv->setEnabled(false);
         ed.EditorState = State::Idle;
@@ -387,18 +405,20 @@ void OnFileReset(Editor& ed) {
 }
 
 CopyResult CopyDataFolder(Editor& ed, const QString& source, const QString& destination) {
-  // Two spellings of one folder (a trailing separator, a link, "..") are the same folder: emptying
-  // the destination would delete the very files about to be copied.
-  if (source == destination || SamePath(source, destination)) return CopyResult::Copied;
   if (source.isEmpty() || destination.isEmpty()) return CopyResult::Copied;
+  // One folder under two spellings (a trailing separator, a link, "..", a bind mount, a
+  // case-insensitive stick typed in another case) is decided by device and inode: emptying the
+  // destination would delete the very files about to be copied.
+  if (source == destination || SameFile(source, destination) || SamePath(source, destination))
+    return CopyResult::Copied;
 
   const QStringList present = FilesIn(destination);
   if (!present.isEmpty()) {
     const QString question = ShowPath(destination) + QStringLiteral("内の") + QString::number(present.size()) +
                              QStringLiteral("個のファイルを削除します。よろしいですか？");
     if (Ask(ed, question, MsgButtons::YesNo) != MsgResult::Yes) return CopyResult::Declined;
-    DeleteFilesIn(destination);
   }
+  RemoveLeftovers(destination);
 
   // content.xml goes last: a folder holding it is a data folder, so it only comes once the video and
   // the pictures are all there.
@@ -408,20 +428,52 @@ CopyResult CopyDataFolder(Editor& ed, const QString& source, const QString& dest
     if (IsPlainFileName(image) && !names.contains(image) && image != kContentXml) names << image;
   }
   names << kContentXml;
+
+  // Copied first, deleted after: each copy replaces a file of the same name by a rename, so what
+  // the destination held is removed only once every copy is in place, and a file that is one of
+  // the source's (a hard link, an alias the checks above did not see) is never deleted.
   QStringList copied;
+  QStringList refused;
+  QList<FileId> sourceIds;
   for (const QString& name : names) {
     const QString from = JoinPath(source, name);
     const QString to = JoinPath(destination, name);
-    const FileError e = CopyOneFile(from, to, true);
+    FileId id;
+    if (IdOf(from, &id)) sourceIds << id;
+    const FileError e = CopyDataFile(from, source, to, true);
     if (e.ok()) {
       copied << to;
       continue;
     }
     if (e.number == FileErr::NotFound) continue;  // a file the folder does not have is skipped
-    for (const QString& path : copied) QFile::remove(path);
+    if (e.refusal != Refusal::None) {
+      // A FIFO, a device or a link out of the folder is not carried into the new folder.
+      refused << e.description;
+      continue;
+    }
+    for (const QString& path : copied) {
+      FileId copiedId;
+      if (!(IdOf(path, &copiedId) && sourceIds.contains(copiedId))) DeleteDataFile(path);
+    }
     Tell(ed, ShowPath(from) + QStringLiteral("をコピーできませんでした。") + QLatin1Char('\r') + e.description,
          MsgIcon::Critical);
     return CopyResult::Failed;
+  }
+  QStringList copiedNames;
+  for (const QString& path : copied) copiedNames << QFileInfo(path).fileName();
+  for (const QString& path : present) {
+    if (copiedNames.contains(QFileInfo(path).fileName())) continue;
+    FileId id;
+    if (IdOf(path, &id) && sourceIds.contains(id)) continue;
+    DeleteDataFile(path);
+  }
+
+  if (!refused.isEmpty()) {
+    constexpr int kListed = 10;
+    QString text = refused.mid(0, kListed).join(QLatin1Char('\r'));
+    if (refused.size() > kListed)
+      text += QLatin1Char('\r') + QStringLiteral("ほか%1個のファイル").arg(refused.size() - kListed);
+    Tell(ed, text + QLatin1Char('\r') + QStringLiteral("これらのファイルはコピーしませんでした。"));
   }
   return CopyResult::Copied;
 }

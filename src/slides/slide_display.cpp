@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMenu>
 
+#include "document/data_files.h"
 #include "document/editor.h"
 #include "platform/data_grid.h"
 #include "platform/media_player.h"
@@ -43,6 +44,12 @@ void DrawSlidePicture(Editor& ed, const QString& requested, FileCheck check) {
   if (img == nullptr) return;
   const QString fallback = ed.DefaultPicture();
   QString path = NamesSlidePicture(ed, requested) ? requested : fallback;
+  // A picture of the data folder is read only when it is a regular file that stays in the folder
+  // (a FIFO would block the window, a link could show any picture of the user's). Checked with the
+  // files; a tick that keeps the slide keeps what was checked.
+  if (check != FileCheck::Never && path != fallback && !ed.DataFolder.isEmpty() &&
+      CheckDataFile(path, ed.DataFolder) != Refusal::None)
+    path = fallback;
   // Someone may have replaced the picture on disk since it was drawn: check the files again.
   if (check == FileCheck::Always ||
       (check == FileCheck::OnChange && (path != img->PictureSource() || !img->Files().IsChecked(path))))

@@ -57,7 +57,7 @@ void TakeImportedImage(Editor& ed) {
 // the folder ("..", "sub/x.jpg") is no file of it, whatever lies there.
 void TakeListedImage(Editor& ed, const QString& name) {
   const QString path = JoinPath(ed.slides.File1Folder, name);
-  if (IsPlainFileName(name) && QFileInfo(path).isFile()) {
+  if (IsPlainFileName(name) && QFileInfo(path).isFile() && CheckDataFile(path, ed.slides.File1Folder) == Refusal::None) {
     SetCellImage(ed, name);
     return;
   }
@@ -72,6 +72,7 @@ void CloseCombo(Editor& ed) {
 
 // The message for a failed copy: the platform's description, then what the user can do.
 QString CopyErrorText(const FileError& e) {
+  if (e.refusal != Refusal::None) return e.description;
   QString text = e.description + QLatin1Char('\r');
   if (e.number == FileErr::Denied) return text + QStringLiteral("　ファイルが開いているか、同じファイルをコピーしようとしています。");
   if (e.number == FileErr::PathAccess) return text + QStringLiteral("　ファイルが読み取り専用になっています。");

@@ -129,8 +129,8 @@ Window::~Window() {
 
 void Window::OpenFolder(const QString& folder, const QStringList& scenes, const QStringList& points) {
   WriteFile(folder + QStringLiteral("/content.xml"), ContentXml(scenes, points));
-  WriteFile(folder + QStringLiteral("/Video.flv"), "flv");
-  WriteFile(folder + QStringLiteral("/Video.avi"), "avi");
+  WriteFile(folder + QStringLiteral("/Video.flv"), kFlvHead + "flv");
+  WriteFile(folder + QStringLiteral("/Video.avi"), kAviHead + "avi");
   dialogs.folders.push_back(folder);
   OnFileOpen(ed());
   messages.Clear();

@@ -30,6 +30,11 @@ class ProgramFolder {
   QTemporaryDir work_;
 };
 
+// The first bytes of an FLV and of an AVI file: what the editor checks before it hands a video to
+// the encoder or the player.
+inline const QByteArray kFlvHead = QByteArray("FLV\x01\x05\0\0\0\x09", 9);
+inline const QByteArray kAviHead = QByteArray("RIFF\x04\0\0\0AVI ", 12);
+
 // Writes text to a file (UTF-8 unless bytes are given), creating its folder.
 void WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);

@@ -13,8 +13,8 @@ mkdir -p "$BROKEN" "$GOOD"
 printf '<?xml version="1.0" encoding="UTF-8"?>\n<content><slide><scene pos="0" caption="Q&A" image="000.jpg"/></slide><cursor><p t="1" x="0.5" y="0.5"/></cursor></content>\n' >"$BROKEN/content.xml"
 printf '<?xml version="1.0" encoding="UTF-8"?>\n<content>\n<slide><scene pos="0" caption="first" image="000.jpg"/><scene pos="12.5" caption="second" image="001.jpg"/></slide>\n<cursor><p t="0.5" x="0.50" y="0.25"/></cursor>\n</content>\n' >"$GOOD/content.xml"
 for d in "$BROKEN" "$GOOD"; do
-  printf 'FLV' >"$d/Video.flv"
-  printf 'RIFF' >"$d/Video.avi"
+  printf 'FLV\001\005\000\000\000\011' >"$d/Video.flv"
+  printf 'RIFF\004\000\000\000AVI ' >"$d/Video.avi"
 done
 cp "$BROKEN/content.xml" "$WORK/broken.orig"
 cp "$GOOD/content.xml" "$WORK/good.orig"
