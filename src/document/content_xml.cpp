@@ -660,6 +660,8 @@ bool SaveContentXml(Editor& ed) {
     return false;
   }
   const QString contentPath = ed.ContentPath();
+  // Another program may have changed the file since it was loaded or saved here.
+  if (!ConfirmReplaceContent(ed)) return false;
   int code = 0;
   QString reason;
 

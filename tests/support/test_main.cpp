@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
@@ -14,6 +15,9 @@ int main(int argc, char** argv) {
     QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
   }
+  // The recovery journals of a test run go to a state folder of its own, gone with the run.
+  QTemporaryDir state;
+  qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
