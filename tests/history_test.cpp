@@ -9,6 +9,7 @@
 #include <functional>
 #include <random>
 
+#include "app/mode_display.h"
 #include "document/folder_commands.h"
 #include "document/history.h"
 #include "document/state_machine.h"
@@ -359,4 +360,20 @@ TEST(History, FiftyRandomCommandsUndoneToTheLoadedTablesAndRedoneToTheLast) {
   EXPECT_TRUE(Tables::Of(f.ed)->Same(*states.back())) << Tables::Of(f.ed)->FirstDifference(*states.back());
   EXPECT_TRUE(f.ed.ContentChanged);
   EXPECT_EQ(f.ed.RS_CUR->RecordCount(), f.ed.CurCnt);
+}
+
+TEST(History, TheAllMarksSwitchIsUndoneButLeavesTheContentUnchanged) {
+  test::HistoryWindow f;
+  const auto loaded = Tables::Of(f.ed);
+  OnAllMarksToggle(f.ed);
+  EXPECT_EQ(f.undo()->text(), QStringLiteral("元に戻す：全てチェックOFF"));
+  EXPECT_FALSE(f.ed.ContentChanged) << "content.xml holds no marks";
+  f.SelectPoint(2);
+  DeletePoint(f.ed);
+  EXPECT_TRUE(f.ed.ContentChanged);
+  f.undo()->trigger();
+  EXPECT_FALSE(f.ed.ContentChanged);
+  f.undo()->trigger();
+  EXPECT_TRUE(Tables::Of(f.ed)->Same(*loaded)) << Tables::Of(f.ed)->FirstDifference(*loaded);
+  EXPECT_FALSE(f.ed.ContentChanged);
 }

@@ -519,6 +519,8 @@ LoadResult ReadContentXml(Editor& ed) {
     Tell(ed, reason);
     return LoadResult::NotRead;
   }
+  // What a later save checks the file against: another program may change it meanwhile.
+  ed.history->SetContent(IdentifyBytes(path, bytes));
   return LoadContentBytes(ed, bytes, ShowPath(path));
 }
 
@@ -737,6 +739,7 @@ bool SaveContentXml(Editor& ed) {
     ShowError(ed, code, reason);
     return false;
   }
+  ed.history->SetContent(IdentifyBytes(contentPath, out));
   Tell(ed, QStringLiteral("保存しました。") + QLatin1Char('\r') + ShowPath(ed.DataFolder));
   return true;
 }

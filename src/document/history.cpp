@@ -174,10 +174,11 @@ struct HistoryAccess {
     return true;
   }
 
-  static void Record(Editor& ed, const QString& label) {
+  static void Record(Editor& ed, const QString& label, bool marksOnly = false) {
     DocumentHistory& h = H(ed);
     Step step;
     step.label = label;
+    step.marksOnly = marksOnly;
     if (Take(ed, h, &step)) Push(h, std::move(step));
     NoteRun(ed);
     Derive(ed);
@@ -185,12 +186,6 @@ struct HistoryAccess {
 
   static void Lose(Editor& ed) {
     H(ed).saved_ = -1;
-    Derive(ed);
-  }
-
-  static void Absorb(Editor& ed) {
-    Take(ed, H(ed), nullptr);
-    NoteRun(ed);
     Derive(ed);
   }
 
@@ -246,6 +241,7 @@ struct HistoryAccess {
     EnsureJournal(ed, h);
     Step back;
     back.label = step.label;
+    back.marksOnly = step.marksOnly;
     bool ok = true;
     if (!step.slides.Empty()) {
       const int used = UsedSlots(ed.Sld);
@@ -346,10 +342,17 @@ struct HistoryAccess {
     h.folder_ = ed.DataFolder;
     JournalHeader header = work.header;
     header.folder = ed.DataFolder;
-    h.journal_.Begin(header, h.sld_, h.sldCnt_, h.cur_, h.curCnt_, h.rec_, h.recCnt_);
+    if (h.journal_.Begin(header, h.sld_, h.sldCnt_, h.cur_, h.curCnt_, h.rec_, h.recCnt_)) Trace(h, "done");
     Derive(ed);
   }
 };
+
+bool DocumentHistory::AtSavedPoint() const {
+  if (saved_ < 0) return false;
+  for (int i = std::min(saved_, index_); i < std::max(saved_, index_); ++i)
+    if (!steps_[i].marksOnly) return false;
+  return true;
+}
 
 bool DocumentHistory::TablesAsRecorded(const Editor& ed) const {
   return DiffTables(sld_, sldCnt_, ed.Sld, ed.SldCnt).Empty() && DiffTables(cur_, curCnt_, ed.Cur, ed.CurCnt).Empty();
@@ -357,7 +360,7 @@ bool DocumentHistory::TablesAsRecorded(const Editor& ed) const {
 
 void RecordChange(Editor& ed, const QString& label) { HistoryAccess::Record(ed, label); }
 void NoteRecordedRun(Editor& ed) { HistoryAccess::NoteRun(ed); }
-void AbsorbChange(Editor& ed) { HistoryAccess::Absorb(ed); }
+void RecordMarksChange(Editor& ed, const QString& label) { HistoryAccess::Record(ed, label, true); }
 void ResetHistory(Editor& ed, bool saved) { HistoryAccess::Reset(ed, saved); }
 void MarkHistorySaved(Editor& ed) { HistoryAccess::Saved(ed); }
 

@@ -23,6 +23,7 @@ class DocumentHistory {
  public:
   struct Step {
     QString label;
+    bool marksOnly = false;  // changes only the shown marks, which content.xml does not hold
     TableSplice slides;  // turns the tables to the other side of the step
     TableSplice points;
     size_t Bytes() const { return sizeof(Step) + slides.Bytes() + points.Bytes(); }
@@ -37,7 +38,8 @@ class DocumentHistory {
   bool CanRedo() const { return index_ < StepCount(); }
   QString UndoLabel() const { return CanUndo() ? steps_[index_ - 1].label : QString(); }
   QString RedoLabel() const { return CanRedo() ? steps_[index_].label : QString(); }
-  bool AtSavedPoint() const { return saved_ == index_; }
+  // The tables equal the file: at the saved point, or apart from it only by steps of the marks.
+  bool AtSavedPoint() const;
   size_t StepBytes() const { return bytes_; }
   // Whether the registered tables are as last recorded (no change is waiting for its step).
   bool TablesAsRecorded(const Editor& ed) const;
@@ -99,9 +101,9 @@ inline const QString Other = QStringLiteral("変更");
 void RecordChange(Editor& ed, const QString& label);
 // Writes a change of the recorded run (a sample, an edit of the run) to the journal.
 void NoteRecordedRun(Editor& ed);
-// Takes a change of the tables that is no step of its own (the all-marks switch) into the copy and
-// the journal; the steps around it keep their own changes.
-void AbsorbChange(Editor& ed);
+// A step that switches only the shown marks (全てチェックON/OFF): undone and redone like the others,
+// but the tables still equal content.xml, which holds no marks.
+void RecordMarksChange(Editor& ed, const QString& label);
 // The tables are a freshly loaded (saved true) or new (saved false) document: no steps, the journal
 // of the previous one ended, the file of the data folder noted for the save guard.
 void ResetHistory(Editor& ed, bool saved);

@@ -110,6 +110,15 @@ FileIdentity IdentifyFile(const QString& path) {
   return id;
 }
 
+FileIdentity IdentifyBytes(const QString& path, const QByteArray& bytes) {
+  FileIdentity id;
+  const QFileInfo info(path);
+  id.size = bytes.size();
+  id.modifiedMs = info.lastModified().toMSecsSinceEpoch();
+  id.hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+  return id;
+}
+
 QString RecoveryFolder() {
   QString state = qEnvironmentVariable("XDG_STATE_HOME");
   if (state.isEmpty() || !QDir::isAbsolutePath(state)) state = QDir::homePath() + QStringLiteral("/.local/state");

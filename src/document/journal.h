@@ -24,6 +24,8 @@ struct FileIdentity {
   bool SameContent(const FileIdentity& o) const { return size == o.size && hash == o.hash; }
 };
 FileIdentity IdentifyFile(const QString& path);
+// The identity of the file at `path` whose bytes were just read or written.
+FileIdentity IdentifyBytes(const QString& path, const QByteArray& bytes);
 
 struct JournalHeader {
   QString folder;        // the data folder
