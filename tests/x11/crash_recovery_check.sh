@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# Not yet in the suite: the third start (after a restore and a second kill) does not see its restore
+# question; run by hand: bash tests/x11/crash_recovery_check.sh build/bin/kemo-editor build
 # The real editor killed (kill -9) at 20 different moments of an editing session of 20 changes of
 # every kind (point delete, insert, show, slide insert and delete, undo, redo, a recorded run
 # registered, a recorded run left unregistered). Each time the editor is started again, the folder
@@ -29,11 +31,15 @@ answer() {
     sleep 0.05
   done
   [ -n "$id" ] || return 1
-  xdotool windowfocus --sync "$id" 2>/dev/null || true
-  xdotool key Return 2>/dev/null || true
-  for _ in $(seq 1 100); do
-    xdotool search --onlyvisible --name "^KemoEditor$" 2>/dev/null | grep -qx "$id" || return 0
-    sleep 0.05
+  local try
+  for try in 1 2; do
+    # A key that got lost on a busy machine goes once more.
+    xdotool windowfocus --sync "$id" 2>/dev/null || true
+    xdotool key Return 2>/dev/null || true
+    for _ in $(seq 1 60); do
+      xdotool search --onlyvisible --name "^KemoEditor$" 2>/dev/null | grep -qx "$id" || return 0
+      sleep 0.05
+    done
   done
   return 1
 }
