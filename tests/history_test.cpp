@@ -224,7 +224,9 @@ TEST(History, EveryCommandUndoneAndRedoneGivesItsTablesBackExactly) {
     c.run(f);
     const auto changed = Tables::Of(f.ed);
     ASSERT_FALSE(changed->Same(*loaded)) << "the command changed nothing";
-    EXPECT_TRUE(f.ed.ContentChanged);
+    // Showing a point changes only its mark, which content.xml does not hold.
+    const bool content = c.label != ChangeName::PointShow;
+    EXPECT_EQ(f.ed.ContentChanged, content);
     EXPECT_EQ(f.undo()->text(), QStringLiteral("元に戻す：") + c.label);
     EXPECT_TRUE(f.undo()->isEnabled());
     EXPECT_FALSE(f.redo()->isEnabled());
@@ -241,7 +243,7 @@ TEST(History, EveryCommandUndoneAndRedoneGivesItsTablesBackExactly) {
 
     f.redo()->trigger();
     EXPECT_TRUE(Tables::Of(f.ed)->Same(*changed)) << Tables::Of(f.ed)->FirstDifference(*changed);
-    EXPECT_TRUE(f.ed.ContentChanged);
+    EXPECT_EQ(f.ed.ContentChanged, content);
     EXPECT_EQ(f.ed.RS_CUR->RecordCount(), f.ed.CurCnt);
     EXPECT_EQ(f.ed.RS_SLD->RecordCount(), f.ed.SldCnt);
   }
