@@ -108,7 +108,10 @@ FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget
   ed_.svc = services;
   ed_.ProgramFolder = programFolder;
   ed_.ui.frmMain = this;
-  ed_.RefreshHook = [](Editor& e) { RefreshModeDisplayImpl(e); };
+  ed_.RefreshHook = [](Editor& e) {
+    RefreshModeDisplayImpl(e);
+    RefreshUndoMenu(e);
+  };
   // The controls are built at the design size; the window's size sets the scale from then on.
   SetLayoutScale(1.0);
   // No close box: the program ends through 終了 (a close by the window system still asks the exit
@@ -191,6 +194,14 @@ void FrmMain::BuildMenus() {
   ui.ppSldEdit = MakeAction(ui.ppSld, QStringLiteral("ppSldEdit"), QStringLiteral("スライド編集"),
                             QKeySequence(Qt::Key_F4));
 
+  ui.mnuEdit = bar->addMenu(QStringLiteral("編集(&E)"));
+  ui.mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+  ui.mnuEditUndo = MakeAction(ui.mnuEdit, QStringLiteral("mnuEditUndo"), QStringLiteral("元に戻す"),
+                              QKeySequence(Qt::CTRL | Qt::Key_Z));
+  ui.mnuEditRedo = MakeAction(ui.mnuEdit, QStringLiteral("mnuEditRedo"), QStringLiteral("やり直し"),
+                              QKeySequence(Qt::CTRL | Qt::Key_Y));
+  ui.mnuEditUndo->setEnabled(false);
+  ui.mnuEditRedo->setEnabled(false);
   // Space plays and pauses. A cell being edited takes its spaces first: its line edit claims
   // printable keys before shortcuts are looked up.
   auto* playPause = new QAction(this);
@@ -482,6 +493,9 @@ void FrmMain::WireShell() {
   connect(ui.mnuFileSaveNew, &QAction::triggered, this, [this] { OnFileSaveAs(ed_); });
   connect(ui.mnuFileReset, &QAction::triggered, this, [this] { OnFileReset(ed_); });
   connect(ui.mnuFileEnd, &QAction::triggered, this, [this] { OnExitCommand(); });
+  connect(ui.mnuEditUndo, &QAction::triggered, this, [this] { UndoChange(ed_); });
+  connect(ui.mnuEditRedo, &QAction::triggered, this, [this] { RedoChange(ed_); });
+  connect(ui.mnuEdit, &QMenu::aboutToShow, this, [this] { RefreshUndoMenu(ed_); });
   for (int i = 0; i < 3; ++i) {
     connect(ui.opInterval[i], &QRadioButton::clicked, this, [this, i] { OnIntervalOption(ed_, i); });
     connect(ui.opSmode[i], &QRadioButton::clicked, this, [this, i] { OnMoveModeOption(ed_, i); });
@@ -612,6 +626,8 @@ bool FrmMain::OnMainWindowUnload() {
   ed_.ui.frRecTimer->stop();
   ed_.ui.WaitTm->stop();
   for (RecordSet* rs : {ed_.RS_SLD, ed_.RS_CUR, ed_.RS_SLDEDT, ed_.RS_recCUR}) rs->Close();
+  // A normal end: the unsaved work was answered for by the exit question.
+  EndJournal(ed_);
   shutDown_ = true;
   return true;
 }

@@ -206,6 +206,8 @@ void OnAllMarksToggle(Editor& ed) {
   ui.cbChkOff->setText(hideAll ? QStringLiteral("全てチェックON") : QStringLiteral("全てチェックOFF"));
   const QString mark = hideAll ? ed.SymOff() : ed.SymOn();
   for (int i = 0; i < MaxRecords; ++i) ed.Cur[i].mark = mark;
+  // Undoable, but no change of the file's content: content.xml holds no marks.
+  RecordMarksChange(ed, hideAll ? QStringLiteral("全てチェックOFF") : QStringLiteral("全てチェックON"));
   BuildPointTable(ed);
   BuildStageView(ed);
   LayoutPointMarkers(ed, !hideAll);

@@ -609,6 +609,8 @@ LoadResult ReadContentXml(Editor& ed) {
     Tell(ed, e.refusal != Refusal::None ? e.description : ShowPath(path) + QStringLiteral(": ") + e.description);
     return LoadResult::NotRead;
   }
+  // What a later save checks the file against: another program may change it meanwhile.
+  ed.history->SetContent(IdentifyBytes(path, bytes));
   return LoadContentBytes(ed, bytes, ShowPath(path));
 }
 
@@ -750,6 +752,8 @@ bool SaveContentXml(Editor& ed) {
     return false;
   }
   const QString contentPath = ed.ContentPath();
+  // Another program may have changed the file since it was loaded or saved here.
+  if (!ConfirmReplaceContent(ed)) return false;
   int code = 0;
   QString reason;
 
@@ -839,6 +843,7 @@ bool SaveContentXml(Editor& ed) {
       ShowError(ed, e.errnum, ShowPath(contentPath) + QStringLiteral(": ") + e.description);
     return false;
   }
+  ed.history->SetContent(IdentifyBytes(contentPath, out));
   Tell(ed, QStringLiteral("保存しました。") + QLatin1Char('\r') + ShowPath(ed.DataFolder));
   return true;
 }

@@ -12,7 +12,20 @@ QString Editor::NewWorkFolder() const {
 QString Editor::DefaultPicture() const { return JoinPath(ProgramFolder, QStringLiteral("000.jpg")); }
 QString Editor::ContentPath() const { return JoinPath(DataFolder, QStringLiteral("content.xml")); }
 
-void SetContentChanged(Editor& ed, bool changed) { ed.ContentChanged = changed; }
+void SetContentChanged(Editor& ed, bool changed) {
+  DocumentHistory& h = *ed.history;
+  const bool asRecorded = h.TablesAsRecorded(ed);
+  if (changed) {
+    if (asRecorded)
+      LoseSavedPoint(ed);
+    else
+      RecordChange(ed, ChangeName::Other);
+  } else if (asRecorded) {
+    MarkHistorySaved(ed);
+  } else {
+    ResetHistory(ed, true);
+  }
+}
 
 MsgResult Ask(Editor& ed, const QString& text, MsgButtons buttons, MsgIcon icon) {
   if (!ed.svc.messages) {

@@ -12,8 +12,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "document/document_state.h"
+#include "document/history.h"
 #include "document/records.h"
 #include "platform/message_box.h"
 #include "playback/playback_state.h"
@@ -154,6 +156,9 @@ struct Controls {
   QAction* ppSldDelete = nullptr;
   QAction* ppSldInsert = nullptr;
   QAction* ppSldEdit = nullptr;
+  QMenu* mnuEdit = nullptr;
+  QAction* mnuEditUndo = nullptr;
+  QAction* mnuEditRedo = nullptr;
 
   // Timers.
   QTimer* playTimer = nullptr;   // 100 ms, while the video plays
@@ -197,7 +202,11 @@ struct Editor {
   // per user and per running editor (see EditorWorkFolder), and the base that holds every editor's.
   QString UserWorkFolder;
   QString UserWorkBase;
+  // Derived from the history: false exactly when the registered tables equal content.xml as last
+  // loaded or saved.
   bool ContentChanged = false;
+  // Undo, redo, the saved point and the recovery journal of the registered tables.
+  HistoryHolder history;
 
   // --- the shell ---
   uint8_t EditorState = State::NoFolder;
@@ -233,7 +242,9 @@ struct Editor {
 };
 
 // The one place that marks the registered tables as differing from content.xml (true) or as saved
-// or freshly loaded (false).
+// or freshly loaded (false). Both go through the history: false after a save makes the tables the
+// saved point, false after a load starts the history anew; true records a change no command named,
+// or, where the tables are as recorded, says that the file no longer matches them.
 void SetContentChanged(Editor& ed, bool changed);
 
 // A question through the message seam. Without one nothing is decided on the user's behalf: the

@@ -85,6 +85,8 @@ SaveOutcome SaveIntoChosenFolder(Editor& ed) {
          MsgIcon::Critical);
     return SaveOutcome::NotSaved;
   }
+  // The copy carries content.xml along: it must still be the file the tables came from.
+  if (!ConfirmReplaceContent(ed)) return SaveOutcome::Failed;
   const QString previous = ed.DataFolder;
   switch (CopyDataFolder(ed, previous, chosen)) {
     case CopyResult::Declined: return SaveOutcome::NotSaved;
@@ -251,7 +253,8 @@ void OnFileNew(Editor& ed) {
   RebuildAfterLoad(ed);
   DiscardRecordedRun(ed);
   ed.document.UnreadContentFolder.clear();
-  SetContentChanged(ed, true);
+  // New content is unsaved until it is saved into a folder of its own.
+  ResetHistory(ed, false);
   ed.EditorState = State::NoVideo;
   RefreshModeDisplay(ed);
 }
@@ -334,9 +337,11 @@ bool OpenDataFolder(Editor& ed, const QString* given) {
   RebuildAfterLoad(ed);
   DiscardRecordedRun(ed);
   RefreshModeDisplay(ed);
-  SetContentChanged(ed, false);
+  ResetHistory(ed, true);
   const bool opened = ed.EditorState != State::NoFolder && !ed.DataFolder.isEmpty();
   if (opened && !IsNewWorkFolder(ed, ed.DataFolder)) ed.document.LastDataFolder = ed.DataFolder;
+  // Work left unsaved in this folder by an editor that did not end normally.
+  if (ed.EditorState != State::NoFolder) OfferRecovery(ed);
   return opened;
 }
 
@@ -402,6 +407,8 @@ void OnFileReset(Editor& ed) {
   DiscardRecordedRun(ed);
   ed.SldEdtCnt = ed.SldCnt;
   BuildSlideEditTable(ed, true);
+  // The tables are the file's again; their history starts anew.
+  ResetHistory(ed, true);
 }
 
 CopyResult CopyDataFolder(Editor& ed, const QString& source, const QString& destination) {

@@ -66,7 +66,7 @@ void OnMarkerDrop(Editor& ed, double x, double y) {
     break;
   }
   stage->SetMarkerTooltip(MarkerArray::Point, id - 1, PointTooltip(QStringLiteral("ID"), id, p));
-  SetContentChanged(ed, true);
+  RecordChange(ed, ChangeName::PointMove);
 }
 
 }  // namespace kemo

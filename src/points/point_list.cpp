@@ -278,7 +278,7 @@ void CommitPointRow(Editor& ed, int row) {
       rs->MoveTo(slot);
     }
   }
-  SetContentChanged(ed, true);
+  RecordChange(ed, ChangeName::PointEdit);
 }
 
 void CommitRecordedRow(Editor& ed, int row) {
@@ -373,7 +373,7 @@ void DeletePoint(Editor& ed) {
     rs->MoveFirst();
   }
   RestoreGridRow(grid, rs, del, visibleRow);
-  SetContentChanged(ed, true);
+  RecordChange(ed, ChangeName::PointDelete);
 }
 
 void DeleteRecordedPoint(Editor& ed) {
@@ -416,6 +416,7 @@ void DeleteRecordedPoint(Editor& ed) {
   // The next sample goes to the first free slot, so the list never has a gap below its count.
   ed.points.recCurPos = static_cast<int16_t>(n);
   ++ed.points.RecRevision;
+  NoteRecordedRun(ed);
   RefreshRecordPanel(ed);
   SetRecordStatus(ed, n - 1);
   if (grid) grid->SetVisibleRowOfCurrent(visibleRow);
@@ -474,7 +475,7 @@ void InsertPointAfter(Editor& ed) {
     }
   }
   RestoreGridRow(grid, rs, sel, visibleRow);
-  SetContentChanged(ed, true);
+  RecordChange(ed, ChangeName::PointInsert);
 }
 
 void InsertRecordedPointAfter(Editor& ed) {
@@ -522,6 +523,7 @@ void InsertRecordedPointAfter(Editor& ed) {
   if (stage) stage->EndBatch();
   ed.points.recCurPos = static_cast<int16_t>(n);
   ++ed.points.RecRevision;
+  NoteRecordedRun(ed);
   RefreshRecordPanel(ed);
   if (grid) grid->SetVisibleRowOfCurrent(visibleRow);
 }
@@ -559,7 +561,8 @@ void TogglePointShown(Editor& ed) {
   rs->SetField(kMarkColumn, mark);
   ed.Cur[slot].mark = mark;
   if (ed.ui.dgCursor) ed.ui.dgCursor->viewport()->update();
-  // Marks are not stored in content.xml: showing or hiding a point leaves nothing to save.
+  // Marks are not stored in content.xml: showing or hiding a point is undoable but leaves nothing to save.
+  RecordMarksChange(ed, show ? ChangeName::PointShow : ChangeName::PointHide);
 }
 
 void DeleteAllPoints(Editor& ed) {
@@ -578,7 +581,7 @@ void DeleteAllPoints(Editor& ed) {
     }
     stage->EndBatch();
   }
-  SetContentChanged(ed, true);
+  RecordChange(ed, ChangeName::PointDeleteAll);
 }
 
 }  // namespace kemo

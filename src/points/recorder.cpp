@@ -199,6 +199,8 @@ void SampleRecordTick(Editor& ed) {
   p.y = FractionText(py / height);
   p.mark = shown ? ed.SymOn() : ed.SymOff();
   ++ps.RecRevision;
+  // Every sample is in the recovery journal before the next one is taken.
+  NoteRecordedRun(ed);
 
   SetRecordStatus(ed, s);
 
@@ -277,6 +279,7 @@ void ClearRecordedPoints(Editor& ed) {
   ed.points.recCurPos = 0;
   for (PointRecord& p : ed.recCur) ClearPoint(p);
   ++ed.points.RecRevision;
+  NoteRecordedRun(ed);
   SetRecordStatus(ed, -1);
 }
 

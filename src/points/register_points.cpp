@@ -162,7 +162,7 @@ void RegisterRecordedPoints(Editor& ed) {
   SyncSlideEditRow(ed, static_cast<float>(resume));
   SyncPointRow(ed, static_cast<float>(resume));
   Ask(ed, QStringLiteral("登録しました。") + overflow, MsgButtons::Ok, MsgIcon::None);
-  SetContentChanged(ed, true);
+  RecordChange(ed, ChangeName::PointRegister);
 }
 
 }  // namespace kemo

@@ -226,7 +226,7 @@ bool RegisterSlideEdit(Editor& ed) {
   SetupSlideEditGrid(ed);
   BuildSlideTable(ed);
   BuildStageView(ed);
-  SetContentChanged(ed, true);
+  RecordChange(ed, ChangeName::SlideRegister);
   return true;
 }
 

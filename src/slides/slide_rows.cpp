@@ -71,11 +71,11 @@ int CurrentSlot(const SlideTarget& t) {
   return id - 1;
 }
 
-void Finish(Editor& ed, const SlideTarget& t) {
+void Finish(Editor& ed, const SlideTarget& t, const QString& change) {
   t.count = static_cast<int16_t>(t.rs->RecordCount());
   SetCaption(t.countLabel, SlideCountText(t.count));
   // A change of the registered slides is a change of the content, to be saved or warned about.
-  if (t.registered) SetContentChanged(ed, true);
+  if (t.registered) RecordChange(ed, change);
 }
 
 }  // namespace
@@ -121,7 +121,7 @@ void DeleteSlideRow(Editor& ed, SlideTarget t) {
     t.slides[n] = SlideRecord{};
     t.rs->MoveFirst();
   }
-  Finish(ed, t);
+  Finish(ed, t, ChangeName::SlideDelete);
   RestoreView(t, view);
 }
 
@@ -175,7 +175,7 @@ void InsertSlideRow(Editor& ed, SlideTarget t) {
       WriteRow(*t.rs, r);
     }
   }
-  Finish(ed, t);
+  Finish(ed, t, ChangeName::SlideInsert);
   RestoreView(t, view);
 }
 

@@ -18,6 +18,9 @@ int main(int argc, char** argv) {
   // The user's settings (the recent folders) go to a folder of this run, not the user's own.
   QTemporaryDir config;
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  // The recovery journals of a test run go to a state folder of its own, gone with the run.
+  QTemporaryDir state;
+  qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -1,0 +1,443 @@
+#include "document/history.h"
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <memory>
+#include <algorithm>
+#include <type_traits>
+
+#include "document/editor.h"
+#include "document/tables.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "platform/record_set.h"
+#include "platform/services.h"
+#include "playback/stage_view.h"
+#include "points/points.h"
+
+namespace kemo {
+
+namespace {
+
+QString TimeText(qint64 ms) {
+  return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+}
+
+qint64 NowMs(const Editor& ed) {
+  return ed.svc.clock ? ed.svc.clock->Now().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
+}
+
+bool IsEditing(const Editor& ed) {
+  return ed.EditorState == State::EditPaused || ed.EditorState == State::EditPlaying;
+}
+
+// With KEMO_HISTORY_TRACE naming a file, every state the journal reaches is written there as a
+// digest: "pending" just before its record is written, "done" once it is, "restored" for the
+// tables a restore brought back. The crash test compares them.
+void TraceLine(const char* what, const QByteArray& digest, int recorded) {
+  static const QByteArray path = qgetenv("KEMO_HISTORY_TRACE");
+  if (path.isEmpty()) return;
+  QFile f(QString::fromLocal8Bit(path));
+  if (!f.open(QIODevice::Append | QIODevice::Unbuffered)) return;
+  f.write(QByteArray(what) + ' ' + digest.toHex() + " rec=" + QByteArray::number(recorded) + '\n');
+}
+
+bool Tracing() { return !qEnvironmentVariableIsEmpty("KEMO_HISTORY_TRACE"); }
+
+template <class Rec>
+void HashTable(QCryptographicHash& h, const std::array<Rec, kSlots>& t, int count) {
+  h.addData(QByteArrayView(reinterpret_cast<const char*>(&count), sizeof count));
+  const int used = UsedSlots(t);
+  for (int i = 0; i < used; ++i) {
+    const Rec& r = t[i];
+    h.addData(QByteArrayView(reinterpret_cast<const char*>(&r.id), sizeof r.id));
+    if constexpr (std::is_same_v<Rec, PointRecord>) {
+      h.addData(QByteArrayView(reinterpret_cast<const char*>(&r.t), sizeof r.t));
+      for (const QString* s : {&r.timeText, &r.x, &r.y, &r.mark}) h.addData((*s + QChar(1)).toUtf8());
+    } else {
+      h.addData(QByteArrayView(reinterpret_cast<const char*>(&r.pos), sizeof r.pos));
+      for (const QString* s : {&r.timeText, &r.caption, &r.image}) h.addData((*s + QChar(1)).toUtf8());
+    }
+  }
+}
+
+QByteArray Digest(const SlideArray& sld, int sldCnt, const PointArray& cur, int curCnt, const PointArray& rec,
+                  int recCnt) {
+  QCryptographicHash h(QCryptographicHash::Sha1);
+  HashTable(h, sld, sldCnt);
+  HashTable(h, cur, curCnt);
+  HashTable(h, rec, recCnt);
+  return h.result();
+}
+
+template <class Rec>
+void CopyRange(std::array<Rec, kSlots>& to, const std::array<Rec, kSlots>& from, int first, int end) {
+  for (int i = std::max(first, 0); i < std::min(end, kSlots); ++i) to[i] = from[i];
+}
+
+}  // namespace
+
+// Everything that reads or changes the history's inner state.
+struct HistoryAccess {
+  using Step = DocumentHistory::Step;
+
+  static DocumentHistory& H(Editor& ed) { return *ed.history; }
+
+  static void CopyTables(DocumentHistory& h, const Editor& ed) {
+    h.sld_ = ed.Sld;
+    h.cur_ = ed.Cur;
+    h.sldCnt_ = ed.SldCnt;
+    h.curCnt_ = ed.CurCnt;
+  }
+
+  static void Derive(Editor& ed) {
+    ed.ContentChanged = !H(ed).AtSavedPoint();
+    RefreshUndoMenu(ed);
+  }
+
+  static void DropSteps(DocumentHistory& h, int savedAt) {
+    h.steps_.clear();
+    h.index_ = 0;
+    h.saved_ = savedAt;
+    h.bytes_ = 0;
+  }
+
+  // The journal of the data folder, begun with the tables as last recorded when it is not yet.
+  static bool EnsureJournal(Editor& ed, DocumentHistory& h) {
+    if (h.journal_.IsOpen() && h.folder_ == ed.DataFolder) return true;
+    h.journal_.Discard();
+    if (ed.DataFolder.isEmpty()) return false;
+    JournalHeader header;
+    header.folder = ed.DataFolder;
+    header.content = h.content_;
+    header.beganMs = NowMs(ed);
+    h.folder_ = ed.DataFolder;
+    Trace(h, "pending");
+    if (!h.journal_.Begin(header, h.sld_, h.sldCnt_, h.cur_, h.curCnt_, h.rec_, h.recCnt_)) return false;
+    Trace(h, "done");
+    return true;
+  }
+
+  static void Trace(const DocumentHistory& h, const char* what) {
+    if (Tracing()) TraceLine(what, Digest(h.sld_, h.sldCnt_, h.cur_, h.curCnt_, h.rec_, h.recCnt_), h.recCnt_);
+  }
+
+  // The journal's record of a change the copy has just taken.
+  static void WriteDocument(DocumentHistory& h, const TableSplice& s, const TableSplice& p) {
+    if (!h.journal_.IsOpen()) return;
+    Trace(h, "pending");
+    h.journal_.AppendDocument(s, p);
+    Trace(h, "done");
+  }
+
+  static void Push(DocumentHistory& h, Step&& step) {
+    while (h.StepCount() > h.index_) {
+      h.bytes_ -= h.steps_.back().Bytes();
+      h.steps_.pop_back();
+    }
+    if (h.saved_ > h.index_) h.saved_ = -1;
+    h.bytes_ += step.Bytes();
+    h.steps_.push_back(std::move(step));
+    ++h.index_;
+    // The oldest steps go when the history grows past its budget.
+    int drop = 0;
+    size_t bytes = h.bytes_;
+    while (bytes > DocumentHistory::kMaxBytes && drop + 1 < h.StepCount()) bytes -= h.steps_[drop++].Bytes();
+    if (drop > 0) {
+      h.steps_.erase(h.steps_.begin(), h.steps_.begin() + drop);
+      h.bytes_ = bytes;
+      h.index_ -= drop;
+      h.saved_ = h.saved_ >= drop ? h.saved_ - drop : -1;
+    }
+  }
+
+  // Takes the tables' difference to the copy into the copy and the journal; the splices that turn
+  // it back go to `back` (null: none are kept). False when the tables were already the copy.
+  static bool Take(Editor& ed, DocumentHistory& h, Step* back) {
+    const TableSplice s = DiffTables(h.sld_, h.sldCnt_, ed.Sld, ed.SldCnt);
+    const TableSplice p = DiffTables(h.cur_, h.curCnt_, ed.Cur, ed.CurCnt);
+    if (s.Empty() && p.Empty()) return false;
+    EnsureJournal(ed, h);
+    const bool ok = (s.Empty() || ApplySplice(h.sld_, h.sldCnt_, s, back ? &back->slides : nullptr)) &&
+                    (p.Empty() || ApplySplice(h.cur_, h.curCnt_, p, back ? &back->points : nullptr));
+    if (!ok) {
+      // The copy no longer fits its own difference: start again from the tables as they are.
+      CopyTables(h, ed);
+      DropSteps(h, -1);
+      h.journal_.Discard();
+      return false;
+    }
+    WriteDocument(h, s, p);
+    return true;
+  }
+
+  static void Record(Editor& ed, const QString& label, bool marksOnly = false) {
+    DocumentHistory& h = H(ed);
+    Step step;
+    step.label = label;
+    step.marksOnly = marksOnly;
+    if (Take(ed, h, &step)) Push(h, std::move(step));
+    NoteRun(ed);
+    Derive(ed);
+  }
+
+  static void Lose(Editor& ed) {
+    H(ed).saved_ = -1;
+    Derive(ed);
+  }
+
+  static void NoteRun(Editor& ed) {
+    DocumentHistory& h = H(ed);
+    const TableSplice r = DiffTables(h.rec_, h.recCnt_, ed.recCur, ed.recCurCnt);
+    if (r.Empty()) return;
+    EnsureJournal(ed, h);
+    if (!ApplySplice(h.rec_, h.recCnt_, r, nullptr)) {
+      h.rec_ = ed.recCur;
+      h.recCnt_ = ed.recCurCnt;
+      h.journal_.Discard();
+      return;
+    }
+    if (!h.journal_.IsOpen()) return;
+    Trace(h, "pending");
+    h.journal_.AppendRecorded(r);
+    Trace(h, "done");
+  }
+
+  static void Reset(Editor& ed, bool saved) {
+    DocumentHistory& h = H(ed);
+    h.journal_.Discard();
+    CopyTables(h, ed);
+    h.rec_ = ed.recCur;
+    h.recCnt_ = ed.recCurCnt;
+    DropSteps(h, saved ? 0 : -1);
+    h.content_ = ed.DataFolder.isEmpty() ? FileIdentity{} : IdentifyFile(ed.ContentPath());
+    h.folder_ = ed.DataFolder;
+    Derive(ed);
+  }
+
+  static void Saved(Editor& ed) {
+    DocumentHistory& h = H(ed);
+    // A save of tables that were changed without a step (no command recorded them) still makes
+    // them the saved state: they become the copy.
+    Take(ed, h, nullptr);
+    h.saved_ = h.index_;
+    h.content_ = IdentifyFile(ed.ContentPath());
+    h.journal_.Discard();
+    h.folder_ = ed.DataFolder;
+    // A recorded run is not in content.xml: its journal starts again at once.
+    if (ed.recCurCnt > 0) {
+      for (PointRecord& r : h.rec_) r = PointRecord{};
+      h.recCnt_ = 0;
+      NoteRun(ed);
+    }
+    Derive(ed);
+  }
+
+  // Applies one side of a step to the tables and to the copy; the step then holds the other side.
+  static bool Apply(Editor& ed, DocumentHistory& h, Step& step, int* slideRow, int* pointRow) {
+    EnsureJournal(ed, h);
+    Step back;
+    back.label = step.label;
+    back.marksOnly = step.marksOnly;
+    bool ok = true;
+    if (!step.slides.Empty()) {
+      const int used = UsedSlots(ed.Sld);
+      const TableSplice& s = step.slides;
+      ok = ApplySplice(ed.Sld, ed.SldCnt, s, &back.slides);
+      if (ok) {
+        CopyRange(h.sld_, ed.Sld, s.first, std::max(used, used + s.inserted - s.removed));
+        h.sldCnt_ = ed.SldCnt;
+        *slideRow = s.first;
+      }
+    }
+    if (ok && !step.points.Empty()) {
+      const int used = UsedSlots(ed.Cur);
+      const TableSplice& p = step.points;
+      ok = ApplySplice(ed.Cur, ed.CurCnt, p, &back.points);
+      if (ok) {
+        CopyRange(h.cur_, ed.Cur, p.first, std::max(used, used + p.inserted - p.removed));
+        h.curCnt_ = ed.CurCnt;
+        *pointRow = p.first;
+      }
+    }
+    if (!ok) return false;
+    WriteDocument(h, step.slides, step.points);
+    h.bytes_ = h.bytes_ - step.Bytes() + back.Bytes();
+    step = std::move(back);
+    return true;
+  }
+
+  static bool Move(Editor& ed, bool undo) {
+    DocumentHistory& h = H(ed);
+    if (undo ? !h.CanUndo() : !h.CanRedo()) return false;
+    Step& step = h.steps_[undo ? h.index_ - 1 : h.index_];
+    int slideRow = -1, pointRow = -1;
+    if (!Apply(ed, h, step, &slideRow, &pointRow)) {
+      CopyTables(h, ed);
+      DropSteps(h, -1);
+      Derive(ed);
+      return false;
+    }
+    h.index_ += undo ? -1 : 1;
+    ShowTables(ed, slideRow, pointRow);
+    // The grids' rebuild may complete a table (an empty one gets its one row): that is the copy too.
+    Take(ed, h, nullptr);
+    Derive(ed);
+    return true;
+  }
+
+  // The grids, counts, stage markers and selection after the tables changed under them.
+  static void ShowTables(Editor& ed, int slideRow, int pointRow) {
+    if (slideRow >= 0) {
+      BuildSlideTable(ed);
+      if (!IsEditing(ed)) BuildSlideEditTable(ed, true);
+      if (RecordSet* rs = ed.RS_SLD; rs && rs->RecordCount() > 0)
+        rs->MoveTo(std::clamp(slideRow, 0, rs->RecordCount() - 1));
+    }
+    if (pointRow >= 0) {
+      BuildPointTable(ed);
+      LayoutPointMarkers(ed, false);
+      int row = 0;
+      if (RecordSet* rs = ed.RS_CUR; rs && rs->RecordCount() > 0) {
+        row = std::clamp(pointRow, 0, rs->RecordCount() - 1);
+        rs->MoveTo(row);
+      }
+      ShowPointMarkers(ed, row);
+    }
+    const bool points = ed.RS_CUR && ed.RS_CUR->RecordCount() > 0;
+    if (ed.ui.ppCurDelete) ed.ui.ppCurDelete->setEnabled(points && UndoAllowed(ed));
+    if (ed.ui.ppCurDisp) ed.ui.ppCurDisp->setEnabled(points && UndoAllowed(ed));
+  }
+
+  static void Restore(Editor& ed, const QString& path, const RecoveredWork& work) {
+    DocumentHistory& h = H(ed);
+    if (Tracing())
+      TraceLine("restored", Digest(work.sld, work.sldCnt, work.cur, work.curCnt, work.rec, work.recCnt), work.recCnt);
+    ed.Sld = work.sld;
+    ed.Cur = work.cur;
+    ed.recCur = work.rec;
+    ed.SldCnt = work.sldCnt;
+    ed.CurCnt = work.curCnt;
+    ed.recCurCnt = work.recCnt;
+    ed.points.recCurPos = work.recCnt;
+    ++ed.points.RecRevision;
+    BuildSlideTable(ed);
+    BuildSlideEditTable(ed, true);
+    BuildPointTable(ed);
+    LayoutPointMarkers(ed, false);
+    ShowPointMarkers(ed, 0);
+    RefreshRecordPanel(ed);
+    SetRecordStatus(ed, ed.recCurCnt - 1);
+    // The journal starts again from the restored tables, under the header of the one restored.
+    QFile::remove(path);
+    h.journal_.Discard();
+    CopyTables(h, ed);
+    h.rec_ = ed.recCur;
+    h.recCnt_ = ed.recCurCnt;
+    DropSteps(h, -1);
+    h.content_ = work.header.content;
+    h.folder_ = ed.DataFolder;
+    JournalHeader header = work.header;
+    header.folder = ed.DataFolder;
+    if (h.journal_.Begin(header, h.sld_, h.sldCnt_, h.cur_, h.curCnt_, h.rec_, h.recCnt_)) Trace(h, "done");
+    Derive(ed);
+  }
+};
+
+bool DocumentHistory::AtSavedPoint() const {
+  if (saved_ < 0) return false;
+  for (int i = std::min(saved_, index_); i < std::max(saved_, index_); ++i)
+    if (!steps_[i].marksOnly) return false;
+  return true;
+}
+
+bool DocumentHistory::TablesAsRecorded(const Editor& ed) const {
+  return DiffTables(sld_, sldCnt_, ed.Sld, ed.SldCnt).Empty() && DiffTables(cur_, curCnt_, ed.Cur, ed.CurCnt).Empty();
+}
+
+void RecordChange(Editor& ed, const QString& label) { HistoryAccess::Record(ed, label); }
+void NoteRecordedRun(Editor& ed) { HistoryAccess::NoteRun(ed); }
+void RecordMarksChange(Editor& ed, const QString& label) { HistoryAccess::Record(ed, label, true); }
+void ResetHistory(Editor& ed, bool saved) { HistoryAccess::Reset(ed, saved); }
+void MarkHistorySaved(Editor& ed) { HistoryAccess::Saved(ed); }
+
+void LoseSavedPoint(Editor& ed) { HistoryAccess::Lose(ed); }
+
+bool UndoChange(Editor& ed) { return UndoAllowed(ed) && HistoryAccess::Move(ed, true); }
+bool RedoChange(Editor& ed) { return UndoAllowed(ed) && HistoryAccess::Move(ed, false); }
+
+bool UndoAllowed(const Editor& ed) {
+  // Where the editing commands are: idle, or paused while recording or editing slides.
+  return ed.EditorState == State::Idle || ed.EditorState == State::RecordPaused ||
+         ed.EditorState == State::EditPaused;
+}
+
+void RefreshUndoMenu(Editor& ed) {
+  const DocumentHistory& h = *ed.history;
+  const bool allowed = UndoAllowed(ed);
+  if (QAction* a = ed.ui.mnuEditUndo) {
+    a->setText(h.CanUndo() ? QStringLiteral("元に戻す：") + h.UndoLabel() : QStringLiteral("元に戻す"));
+    a->setEnabled(allowed && h.CanUndo());
+  }
+  if (QAction* a = ed.ui.mnuEditRedo) {
+    a->setText(h.CanRedo() ? QStringLiteral("やり直し：") + h.RedoLabel() : QStringLiteral("やり直し"));
+    a->setEnabled(allowed && h.CanRedo());
+  }
+}
+
+void EndJournal(Editor& ed) { ed.history->journal().Discard(); }
+
+void OfferRecovery(Editor& ed) {
+  if (ed.DataFolder.isEmpty()) return;
+  const QString path = JournalPathFor(ed.DataFolder);
+  if (ed.history->journal().IsOpen() && ed.history->journal().Path() == path) return;
+  if (!QFileInfo::exists(path)) return;
+  auto work = std::make_unique<RecoveredWork>();
+  if (!ReadJournal(path, nullptr, work.get())) {
+    // Not a journal this program can read: nothing in it can be restored.
+    QFile::remove(path);
+    return;
+  }
+  const FileIdentity now = IdentifyFile(ed.ContentPath());
+  const QString began = TimeText(work->header.beganMs);
+  if (!now.SameContent(work->header.content)) {
+    const QString changed = now.Exists() ? TimeText(now.modifiedMs) : QStringLiteral("不明");
+    if (Ask(ed,
+            ShowPath(ed.ContentPath()) + QStringLiteral("は、保存されていない作業（") + began +
+                QStringLiteral("から）の後に変更されています（") + changed + QStringLiteral("）。") + QLatin1Char('\r') +
+                QStringLiteral("この作業は復元できません。破棄しますか？"),
+            MsgButtons::YesNo, MsgIcon::None) == MsgResult::Yes)
+      QFile::remove(path);
+    return;
+  }
+  if (Ask(ed,
+          ShowPath(ed.DataFolder) + QStringLiteral("には、正常に終了しなかった時の保存されていない作業（") + began +
+              QStringLiteral("から）があります。") + QLatin1Char('\r') + QStringLiteral("復元しますか？"),
+          MsgButtons::YesNo, MsgIcon::None) != MsgResult::Yes) {
+    QFile::remove(path);
+    return;
+  }
+  HistoryAccess::Restore(ed, path, *work);
+}
+
+bool ConfirmReplaceContent(Editor& ed) {
+  DocumentHistory& h = *ed.history;
+  const QString path = ed.ContentPath();
+  if (!h.Content().Exists()) return true;
+  const FileIdentity now = IdentifyFile(path);
+  if (!now.Exists() || now.SameContent(h.Content())) return true;
+  if (Ask(ed,
+          ShowPath(path) + QStringLiteral("は、読み込んだ後（") + TimeText(h.Content().modifiedMs) +
+              QStringLiteral("）に他のプログラムで変更されています（") + TimeText(now.modifiedMs) + QStringLiteral("）。") +
+              QLatin1Char('\r') + QStringLiteral("上書きしますか？"),
+          MsgButtons::YesNo, MsgIcon::None) != MsgResult::Yes)
+    return false;
+  // The user chose to overwrite that file: it is the one the save now replaces.
+  h.SetContent(now);
+  return true;
+}
+
+}  // namespace kemo

@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# Not yet in the suite: the third start (after a restore and a second kill) does not see its restore
+# question; run by hand: bash tests/x11/crash_recovery_check.sh build/bin/kemo-editor build
+# The real editor killed (kill -9) at 20 different moments of an editing session of 20 changes of
+# every kind (point delete, insert, show, slide insert and delete, undo, redo, a recorded run
+# registered, a recorded run left unregistered). Each time the editor is started again, the folder
+# opened and the restore question answered with はい: the tables and the recorded run must be as the
+# last change that had returned left them (or as the one in progress, if its record was written).
+# With KEMO_HISTORY_TRACE the editor writes a digest of each state just before ("pending") and after
+# ("done") its journal record, and of the state it restored.
+source "$(dirname "$0")/lib.sh"
+here=$(cd "$(dirname "$0")/../.." && pwd)
+PRISTINE="$WORK/pristine"
+FOLDER="$WORK/lecture"
+"$here/scripts/make-sample" "$PRISTINE" >/dev/null
+( cd "$PRISTINE" && ffmpeg -y -loglevel error -nostdin -i Video.flv -acodec wmav2 -vcodec msmpeg4v2 -ab 64k \
+    -b:v 512k -ac 2 -s 240x160 Video.avi )
+export XDG_STATE_HOME=$WORK/state
+JOURNALS=$XDG_STATE_HOME/kemo-editor/recovery
+start_x
+
+alive() { kill -0 "$EDITOR_PID" 2>/dev/null; }
+
+# Answers the next message box with Return (はい / OK); false when none came or the editor is gone.
+answer() {
+  local id="" limit=${1:-8}
+  for _ in $(seq 1 $((limit * 20))); do
+    alive || return 1
+    id=$(xdotool search --onlyvisible --name "^KemoEditor$" 2>/dev/null | head -1 || true)
+    [ -n "$id" ] && break
+    sleep 0.05
+  done
+  [ -n "$id" ] || return 1
+  local try
+  for try in 1 2; do
+    # A key that got lost on a busy machine goes once more.
+    xdotool windowfocus --sync "$id" 2>/dev/null || true
+    xdotool key Return 2>/dev/null || true
+    for _ in $(seq 1 60); do
+      xdotool search --onlyvisible --name "^KemoEditor$" 2>/dev/null | grep -qx "$id" || return 0
+      sleep 0.05
+    done
+  done
+  return 1
+}
+
+start_editor() {
+  KEMO_HISTORY_TRACE=$1 "$EDITOR_BIN" >>"$WORK/editor.log" 2>&1 &
+  EDITOR_PID=$!
+  wid=$(wait_window "Kemo.Editor" 20) || fail "the editor window did not appear"
+  sleep 0.3
+  locate_client "$wid"
+  xdotool windowfocus --sync "$wid"
+  xdotool key ctrl+o
+  local dlg
+  dlg=$(wait_window "KemoRecorderのデータフォルダを指定してください" 10) || fail "no folder dialog"
+  xdotool windowfocus --sync "$dlg"
+  sleep 0.2
+  xdotool type --delay 5 "$FOLDER"
+  xdotool key Return
+}
+
+key() { alive || exit 0; xdotool windowfocus "$wid" 2>/dev/null || true; xdotool key "$@" 2>/dev/null || true; sleep 0.04; }
+asked() { key "$@"; answer || { alive || exit 0; }; }
+
+# A recorded run: recording on (the video plays), a drag over the slide, recording off.
+record_run() {
+  key F5
+  sleep 0.3
+  alive || exit 0
+  local sx=$((CLIENT_X + (3840 + 1500 + RANDOM % 3000) / 15)) sy=$((CLIENT_Y + (480 + 1500 + RANDOM % 2000) / 15))
+  xdotool mousemove --sync "$sx" "$sy" mousedown 1 2>/dev/null || exit 0
+  for i in $(seq 1 6); do
+    xdotool mousemove --sync $((sx + i * 9)) $((sy + i * 5)) 2>/dev/null || exit 0
+    sleep 0.04
+  done
+  xdotool mouseup 1 2>/dev/null || exit 0
+  key F5
+  sleep 0.3
+}
+
+# Writes how far the session came when KEMO_TEST_VERBOSE is set.
+mark() { [ -n "${KEMO_TEST_VERBOSE:-}" ] && echo "step $1 at $(( ($(date +%s%N) - began) / 1000000 )) ms, $(grep -c '^done' "$trace") states" >&2; return 0; }
+
+# The 20 changes.
+session() {
+  asked F8; mark 1          # point delete
+  key F9; mark 2            # point shown
+  key Down; key F9; mark 3  # the next point shown
+  key ctrl+z; mark 4        # undo
+  key ctrl+y; mark 5        # redo
+  asked F3; mark 6          # slide insert
+  asked F2; mark 7          # slide delete
+  record_run; mark 8        # a recorded run...
+  alive || exit 0           # ...registered (登録 on the recording panel: question, report)
+  xdotool mousemove --sync $((CLIENT_X + (11400 + 1865 + 250) / 15)) $((CLIENT_Y + (120 + 240 + 157) / 15)) click 1 2>/dev/null || exit 0
+  answer || { alive || exit 0; }
+  answer || { alive || exit 0; }
+  mark 9
+  key F9; mark 10           # point hidden
+  asked F8; mark 11         # point delete
+  key ctrl+z; mark 12       # undo
+  key Down; asked F8; mark 13  # another point deleted
+  key F9; mark 14           # point shown
+  asked F3; mark 15         # slide insert
+  key ctrl+z; mark 16       # undo
+  record_run; mark 17       # a recorded run left unregistered
+  asked F8; mark 18         # point delete
+  key ctrl+z; mark 19       # undo
+  key ctrl+y; mark 20       # redo
+}
+
+# Checks the restored digest against the trace of the killed session.
+check_restore() {
+  local trace=$1 restored=$2 rep=$3
+  local line allowed
+  # The states a restore may give: the last "done" one, or one "pending" after it.
+  allowed=$(awk '$1 == "done" { a = $2 " " $3; p = "" } $1 == "pending" { p = p " " $2 } END { print a; n = split(p, q, " "); for (i = 1; i <= n; i++) print q[i] }' "$trace")
+  line=$(awk '$1 == "restored" { print $2 " " $3 }' "$restored" | tail -1)
+  [ -n "$line" ] || fail "repetition $rep: nothing was restored although a journal was left"
+  echo "$allowed" | awk '{print $1}' | grep -qx "${line%% *}" ||
+    fail "repetition $rep: the restored state ${line} is none of: $(echo "$allowed" | tr '\n' ',')"
+  echo "repetition $rep: restored ${line#* } ($(grep -c '^done' "$trace") states journaled before the kill)"
+}
+
+# One folder for the whole run: each start restores what the killed one left and works on from there.
+rm -rf "$FOLDER" "$JOURNALS"
+cp -r "$PRISTINE" "$FOLDER"
+
+# Session 0 runs to its end (its length spaces the kills of the others); session 21 only restores.
+with_run=0
+last=${KEMO_TEST_LAST_REP:-20}
+for rep in $(seq 0 $((last + 1))); do
+  trace=$WORK/trace-$rep
+  : >"$trace"
+  start_editor "$trace"
+  if [ "$rep" -eq 0 ]; then
+    wait_title "$wid" "lecture" 20
+  elif ls "$JOURNALS"/*.journal >/dev/null 2>&1; then
+    answer 15 || fail "repetition $((rep - 1)): no restore question"
+    for _ in $(seq 1 50); do grep -q '^restored' "$trace" && break; sleep 0.1; done
+    check_restore "$WORK/trace-$((rep - 1))" "$trace" "$((rep - 1))"
+    grep -q '^restored .* rec=[1-9]' "$trace" && with_run=$((with_run + 1))
+  else
+    grep -q '^done' "$WORK/trace-$((rep - 1))" &&
+      fail "repetition $((rep - 1)): states were journaled but no journal is left"
+    echo "repetition $((rep - 1)): killed before the first change"
+    wait_title "$wid" "lecture" 20
+  fi
+  [ "$rep" -gt "$last" ] && break
+  sleep 0.3
+  began=$(date +%s%N)
+  if [ "$rep" -eq 0 ]; then
+    ( session ) || true
+    sleep 0.3
+    session_ms=$(( ($(date +%s%N) - began) / 1000000 ))
+    echo "a whole session takes $session_ms ms"
+  else
+    # The kill moments spread over the whole session, each one shifted at random.
+    delay_ms=$(( session_ms * (rep - 1) / 20 + RANDOM % (session_ms / 20 + 1) ))
+    ( sleep "$(printf '%d.%03d' $((delay_ms / 1000)) $((delay_ms % 1000)))"; kill -9 "$EDITOR_PID" 2>/dev/null ) &
+    killer=$!
+    ( session ) || true
+    wait "$killer" || true
+  fi
+  kill -9 "$EDITOR_PID" 2>/dev/null || true
+  wait "$EDITOR_PID" 2>/dev/null || true
+  EDITOR_PID=""
+  # Message boxes of the killed editor vanish with it.
+  sleep 0.2
+done
+kill -9 "$EDITOR_PID" 2>/dev/null || true
+EDITOR_PID=""
+[ "$with_run" -gt 0 ] || fail "no repetition restored a recorded run"
+echo "PASS crash recovery: $((last + 1)) kills, $with_run restores with a recorded run"
