@@ -28,8 +28,8 @@ QString MakeFolder(const QString& path, const QString& caption = QStringLiteral(
   test::WriteFile(path + QStringLiteral("/content.xml"),
                   test::ContentXml({QStringLiteral("0|") + caption + QStringLiteral("|000.jpg")},
                                    {QStringLiteral("0|0.5|0.5")}));
-  test::WriteFile(path + QStringLiteral("/Video.flv"), "flv");
-  test::WriteFile(path + QStringLiteral("/Video.avi"), "avi");
+  test::WriteFile(path + QStringLiteral("/Video.flv"), test::kFlvHead);
+  test::WriteFile(path + QStringLiteral("/Video.avi"), test::kAviHead);
   return path;
 }
 

@@ -149,8 +149,8 @@ TEST_F(PointOrder, OutOfOrderFileLoadsAsItStandsWithOneMessageAndLosesNothingOut
   QStringList points;
   for (int i = 1; i <= 20; ++i) points << QStringLiteral("%1|0.1|0.1").arg(i == 5 ? 50 : i);
   test::WriteFile(data.filePath("content.xml"), test::ContentXml({"0|a|a.jpg"}, points));
-  test::WriteFile(data.filePath("Video.flv"), "flv");
-  test::WriteFile(data.filePath("Video.avi"), "avi");
+  test::WriteFile(data.filePath("Video.flv"), test::kFlvHead);
+  test::WriteFile(data.filePath("Video.avi"), test::kAviHead);
   w.dialogs.folders.push_back(data.path());
   OnFileOpen(ed());
   ASSERT_EQ(ed().CurCnt, 20);

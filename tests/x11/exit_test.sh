@@ -67,7 +67,8 @@ exit_editor not-converted 1500
 
 # A Video.avi the player cannot play: a slide row click starts a wait for the video; the exit
 # question is answered during that wait.
-head -c 20000 /dev/urandom >"$SAMPLE/Video.avi"
+# An AVI header (the editor loads nothing else) over bytes no decoder can read.
+{ printf 'RIFF\x04\x00\x00\x00AVI '; head -c 20000 /dev/urandom; } >"$SAMPLE/Video.avi"
 launch
 open_sample
 wait_title "$wid" "exit sample"
