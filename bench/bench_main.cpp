@@ -3,7 +3,10 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include "platform/heap.h"
+
 int main(int argc, char** argv) {
+  kemo::TuneHeap();  // as the editor does
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
   if (qEnvironmentVariableIsEmpty("GST_PLUGIN_FEATURE_RANK")) qputenv("GST_PLUGIN_FEATURE_RANK", "fakeaudiosink:MAX");

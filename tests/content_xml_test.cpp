@@ -131,6 +131,44 @@ TEST_F(ContentXml, MissingAttributesAndDocumentOrderAcrossContainers) {
   EXPECT_TRUE(messages_.shown.empty());
 }
 
+// Every kind of scene a file may hold reads back its attribute values exactly: plain elements,
+// elements with children, namespaced attributes, entity and character references, markup and white
+// space inside values, empty values, a document without an encoding declaration.
+TEST_F(ContentXml, AttributeValuesReadBackExactlyWhateverTheSceneLooksLike) {
+  const QByteArray scenes =
+      "<slide xmlns:k=\"urn:k\">"
+      "<scene pos=\"1\" caption=\"a &amp; b &lt;c&gt; &quot;d&quot; 'e' &#10;f&#13;&#9;g &amp;lt;\" image=\"1.jpg\"/>"
+      "<scene pos='2' caption='\"quoted\" &apos;apos&apos;' image=''/>"
+      "<scene k:pos=\"99\" pos=\"3\" caption=\"名前&#x1F600;\" image=\"3.jpg\"/>"
+      "<scene pos=\"4\" caption=\"with child\" image=\"4.jpg\"><note image=\"no.jpg\"/></scene>"
+      "<scene xmlns=\"urn:d\" pos=\"5\" caption=\"default ns\" image=\"5.jpg\"/>"
+      "<k:scene pos=\"6\" caption=\"prefixed\" image=\"6.jpg\"/>"
+      "<scene pos=\"7\" caption=\"\" image=\"7.jpg\"/>"
+      "</slide><cursor><p t=\"1\" x=\" 0.5 \" y=\"0.25\"/></cursor>";
+  const struct {
+    double pos;
+    QString caption, image;
+  } want[] = {{1, QStringLiteral("a & b <c> \"d\" 'e' \nf\r\tg &lt;"), QStringLiteral("1.jpg")},
+              {2, QStringLiteral("\"quoted\" 'apos'"), QString()},
+              {3, QStringLiteral("名前😀"), QStringLiteral("3.jpg")},
+              {4, QStringLiteral("with child"), QStringLiteral("4.jpg")},
+              {7, QString(), QStringLiteral("7.jpg")}};
+  for (const QByteArray& declaration : {QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"), QByteArray()}) {
+    SCOPED_TRACE(declaration.isEmpty() ? "no declaration" : "UTF-8 declared");
+    Write(declaration + "<content>" + scenes + "</content>");
+    ASSERT_TRUE(Open());
+    // Elements in a namespace are not scenes of this document.
+    ASSERT_EQ(ed().SldCnt, 5);
+    for (int i = 0; i < 5; ++i) {
+      EXPECT_EQ(ed().Sld[i].pos, want[i].pos) << i;
+      EXPECT_EQ(ed().Sld[i].caption, want[i].caption) << i;
+      EXPECT_EQ(ed().Sld[i].image, want[i].image) << i;
+    }
+    ASSERT_EQ(ed().CurCnt, 1);
+    EXPECT_EQ(ed().Cur[0].x, QStringLiteral(" 0.5 "));
+  }
+}
+
 TEST_F(ContentXml, ShiftJisFileWithCp932CharactersReadsAndWritesBack) {
   // ①～㈱日本語 and a backslash, as Japanese Windows writes them under the name Shift_JIS.
   const QByteArray caption("\x87\x40\x81\x60\x87\x8A\x93\xFA\x96\x7B\x8C\xEA\x5C", 13);

@@ -1,8 +1,5 @@
 // Kemo.Editor: process start-up. One instance at a time; the window comes up without a data folder,
 // or opens the folder named on the command line (kemo-editor FOLDER) as フォルダ指定 does.
-#if defined(__linux__)
-#include <malloc.h>
-#endif
 #include <QApplication>
 #include <QPixmapCache>
 #include <QDir>
@@ -15,6 +12,7 @@
 #include "export/export_command.h"
 #include "platform/beep.h"
 #include "platform/file_dialogs.h"
+#include "platform/heap.h"
 #include "platform/media_player.h"
 #include "platform/message_box.h"
 #include "platform/process_runner.h"
@@ -25,10 +23,7 @@
 #include "platform/work_folder.h"
 
 int main(int argc, char** argv) {
-#if defined(__linux__)
-  // The player's threads would each get a heap arena of their own; two are plenty here.
-  mallopt(M_ARENA_MAX, 2);
-#endif
+  kemo::TuneHeap();
   // Qt's ffmpeg media backend crashes here without a sound device and ignores seeks in FLV files.
   if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
   // The video is 240 x 160: drawing it without OpenGL costs nothing noticeable, while a software

@@ -359,6 +359,49 @@ FileError WriteBackup(const QString& contentPath, const QString& folder, const Q
   return e;
 }
 
+// The outer XML of an element without children, namespaces or entity references, as xmlNodeDump
+// writes it as far as reading its attributes back is concerned: name="value" with the five markup
+// characters and the three white-space controls as references. False for any other node, which
+// goes through xmlNodeDump. A full folder has 7200 such nodes; this is several times faster.
+bool PlainElementText(xmlNodePtr node, std::string& out, QString* text) {
+  if (node->type != XML_ELEMENT_NODE || node->children != nullptr || node->ns != nullptr || node->nsDef != nullptr)
+    return false;
+  out.clear();
+  out += '<';
+  out += reinterpret_cast<const char*>(node->name);
+  for (xmlAttrPtr a = node->properties; a != nullptr; a = a->next) {
+    if (a->ns != nullptr) return false;
+    const xmlNodePtr value = a->children;
+    if (value != nullptr && (value->type != XML_TEXT_NODE || value->next != nullptr)) return false;
+    out += ' ';
+    out += reinterpret_cast<const char*>(a->name);
+    out += "=\"";
+    const char* run = value != nullptr && value->content != nullptr ? reinterpret_cast<const char*>(value->content) : "";
+    for (const char* c = run;; ++c) {
+      const char* ref = nullptr;
+      switch (*c) {
+        case '<': ref = "&lt;"; break;
+        case '>': ref = "&gt;"; break;
+        case '&': ref = "&amp;"; break;
+        case '"': ref = "&quot;"; break;
+        case '\n': ref = "&#10;"; break;
+        case '\r': ref = "&#13;"; break;
+        case '\t': ref = "&#9;"; break;
+        case '\0': break;
+        default: continue;
+      }
+      out.append(run, c);
+      if (ref == nullptr) break;
+      out += ref;
+      run = c + 1;
+    }
+    out += '"';
+  }
+  out += "/>";
+  *text = QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
+  return true;
+}
+
 // Stages the outer XML of each node the expression selects; false (with the message shown) when
 // the selection or the writing out of a node fails.
 bool StageNodes(Editor& ed, xmlDocPtr doc, xmlXPathContextPtr xpath, const char* expression, NodeTextArray& staging,
@@ -378,7 +421,10 @@ bool StageNodes(Editor& ed, xmlDocPtr doc, xmlXPathContextPtr xpath, const char*
   xmlBufferPtr buffer = xmlBufferCreate();
   bool ok = buffer != nullptr;
   const int staged = std::min(n, kSlots);
+  std::string plain;
+  plain.reserve(256);
   for (int i = 0; ok && i < staged; ++i) {
+    if (PlainElementText(nodes->nodeTab[i], plain, &staging[i])) continue;
     xmlBufferEmpty(buffer);
     if (xmlNodeDump(buffer, doc, nodes->nodeTab[i], 0, 0) < 0) {
       ok = false;

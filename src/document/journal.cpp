@@ -13,6 +13,11 @@ namespace kemo {
 
 namespace {
 
+// The hash that tells one content.xml from another: a guard against another program's change, not
+// against forgery, and it runs on every open and save (SHA-1 is several times faster than SHA-256
+// here).
+constexpr QCryptographicHash::Algorithm kContentHash = QCryptographicHash::Sha1;
+
 constexpr char kHeader = 'H';
 constexpr char kDocument = 'D';  // a splice of the slides and one of the points
 constexpr char kRecorded = 'R';  // a splice of the recorded run
@@ -102,7 +107,7 @@ FileIdentity IdentifyFile(const QString& path) {
   if (!info.isFile()) return id;
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return id;
-  QCryptographicHash hash(QCryptographicHash::Sha256);
+  QCryptographicHash hash(kContentHash);
   if (!hash.addData(&f)) return id;
   id.size = info.size();
   id.modifiedMs = info.lastModified().toMSecsSinceEpoch();
@@ -115,7 +120,7 @@ FileIdentity IdentifyBytes(const QString& path, const QByteArray& bytes) {
   const QFileInfo info(path);
   id.size = bytes.size();
   id.modifiedMs = info.lastModified().toMSecsSinceEpoch();
-  id.hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+  id.hash = QCryptographicHash::hash(bytes, kContentHash);
   return id;
 }
 

@@ -1,0 +1,17 @@
+#include "platform/heap.h"
+
+#include <cstdlib>  // defines __GLIBC__ where the C library is glibc
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace kemo {
+
+void TuneHeap() {
+#if defined(__GLIBC__)
+  mallopt(M_ARENA_MAX, 2);
+  mallopt(M_TRIM_THRESHOLD, 16 * 1024 * 1024);
+#endif
+}
+
+}  // namespace kemo

@@ -1,0 +1,11 @@
+#pragma once
+
+namespace kemo {
+
+// Sets how the C heap hands memory back: few arenas for the player's threads, and freed memory kept
+// up to a bound instead of being returned to the system after every big free. Opening a full folder
+// frees and allocates some ten megabytes at once; each page given back and taken again costs a
+// page fault, which on a virtual machine costs more than the parse itself. Call first thing in main.
+void TuneHeap();
+
+}  // namespace kemo
