@@ -4,6 +4,7 @@
 // step, on random tables.
 #include <QAction>
 #include <QLabel>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -378,4 +379,12 @@ TEST(History, TheAllMarksSwitchIsUndoneButLeavesTheContentUnchanged) {
   f.undo()->trigger();
   EXPECT_TRUE(Tables::Of(f.ed)->Same(*loaded)) << Tables::Of(f.ed)->FirstDifference(*loaded);
   EXPECT_FALSE(f.ed.ContentChanged);
+  // The button offers what the marks allow again: hiding them all, and after the redo showing them.
+  EXPECT_EQ(f.ed.ui.cbChkOff->text(), QStringLiteral("全てチェックOFF"));
+  f.redo()->trigger();
+  EXPECT_EQ(f.ed.ui.cbChkOff->text(), QStringLiteral("全てチェックON"));
+  OnAllMarksToggle(f.ed);
+  EXPECT_EQ(f.ed.ui.cbChkOff->text(), QStringLiteral("全てチェックOFF"));
+  f.undo()->trigger();
+  EXPECT_EQ(f.ed.ui.cbChkOff->text(), QStringLiteral("全てチェックON"));
 }

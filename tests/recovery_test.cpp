@@ -7,10 +7,12 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
 #include "document/content_xml.h"
+#include "document/folder_commands.h"
 #include "document/history.h"
 #include "document/journal.h"
 #include "platform/append_file.h"
@@ -120,6 +122,60 @@ TEST(Recovery, WorkLeftByAnEditorThatStoppedIsRestoredOnOpenOrDiscarded) {
   EXPECT_TRUE(QFileInfo::exists(journal));
   EXPECT_TRUE(third.w.window->close());
   EXPECT_FALSE(QFileInfo::exists(journal));
+}
+
+// At a start without a folder the work is offered naming its folder; はい opens that folder with the
+// work restored and no second question. A journal whose folder is not there (a stick not plugged
+// in) is neither offered nor removed; いいえ discards the journal offered.
+TEST(Recovery, AtStartTheWorkIsOfferedNamingItsFolderWhichOpensRestored) {
+  auto first = std::make_unique<test::HistoryWindow>();
+  const QString folder = first->folder;
+  MakeChanges(*first);
+  const auto crashed = Tables::Of(first->ed);
+  const QString journal = JournalPathFor(folder);
+  first->ed.history->journal().Close();  // left behind, as by a crash
+  QTemporaryDir gone;
+  const QString missing = gone.path() + QStringLiteral("/on a stick");
+  QDir().mkpath(missing);
+  Journal away;
+  ASSERT_TRUE(away.Begin(JournalHeader{missing, {}, 0}, first->ed.Sld, 1, first->ed.Cur, 1, first->ed.recCur, 0));
+  away.Close();
+  QDir(missing).removeRecursively();
+  const QString awayPath = JournalPathFor(missing);
+  ASSERT_TRUE(QFileInfo::exists(awayPath));
+  QFile::copy(journal, journal + QStringLiteral(".keep"));
+
+  test::HistoryWindow second;
+  second.messages.Clear();
+  second.messages.Answer(MsgResult::Yes);
+  EXPECT_EQ(OfferRecoveryAtStart(second.ed), folder);
+  ASSERT_EQ(second.messages.shown.size(), 1u) << "only the journal of a folder that is there is offered";
+  EXPECT_TRUE(second.messages.shown[0].text.startsWith(QDir::toNativeSeparators(folder)));
+  EXPECT_TRUE(second.messages.shown[0].text.contains(QStringLiteral("このフォルダを開いて復元しますか？")));
+  second.messages.Clear();
+  OpenGivenFolder(second.ed, folder);
+  for (const auto& m : second.messages.shown) EXPECT_FALSE(m.text.contains(QStringLiteral("復元"))) << "asked twice";
+  EXPECT_TRUE(Tables::Of(second.ed)->Same(*crashed)) << Tables::Of(second.ed)->FirstDifference(*crashed);
+  EXPECT_TRUE(second.ed.ContentChanged);
+  EXPECT_TRUE(second.ed.history->AgreedJournal().isEmpty());
+  EXPECT_TRUE(QFileInfo::exists(awayPath));
+  second.ed.history->journal().Close();
+
+  // いいえ: that journal goes; the one of the missing folder stays for when it is back.
+  QFile::remove(journal);
+  QFile::rename(journal + QStringLiteral(".keep"), journal);
+  test::HistoryWindow third;
+  third.messages.Clear();
+  third.messages.Answer(MsgResult::No);
+  EXPECT_EQ(OfferRecoveryAtStart(third.ed), QString());
+  EXPECT_EQ(third.messages.shown.size(), 1u);
+  EXPECT_FALSE(QFileInfo::exists(journal));
+  EXPECT_TRUE(QFileInfo::exists(awayPath));
+  // Nothing left to offer: no question.
+  third.messages.Clear();
+  EXPECT_EQ(OfferRecoveryAtStart(third.ed), QString());
+  EXPECT_TRUE(third.messages.shown.empty());
+  QFile::remove(awayPath);
 }
 
 TEST(Recovery, AJournalIsNeverAppliedToAContentXmlChangedSinceItBegan) {

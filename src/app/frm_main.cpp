@@ -27,6 +27,7 @@
 #include "convert/convert.h"
 #include "export/export_command.h"
 #include "document/folder_commands.h"
+#include "document/history.h"
 #include "document/state_machine.h"
 #include "document/tables.h"
 #include "platform/captions.h"
@@ -493,8 +494,14 @@ void FrmMain::WireShell() {
   connect(ui.mnuFileSaveNew, &QAction::triggered, this, [this] { OnFileSaveAs(ed_); });
   connect(ui.mnuFileReset, &QAction::triggered, this, [this] { OnFileReset(ed_); });
   connect(ui.mnuFileEnd, &QAction::triggered, this, [this] { OnExitCommand(); });
-  connect(ui.mnuEditUndo, &QAction::triggered, this, [this] { UndoChange(ed_); });
-  connect(ui.mnuEditRedo, &QAction::triggered, this, [this] { RedoChange(ed_); });
+  connect(ui.mnuEditUndo, &QAction::triggered, this, [this] {
+    const QString label = ed_.history->UndoLabel();
+    if (UndoChange(ed_)) ShowAllMarksCaption(ed_, label, true);
+  });
+  connect(ui.mnuEditRedo, &QAction::triggered, this, [this] {
+    const QString label = ed_.history->RedoLabel();
+    if (RedoChange(ed_)) ShowAllMarksCaption(ed_, label, false);
+  });
   connect(ui.mnuEdit, &QMenu::aboutToShow, this, [this] { RefreshUndoMenu(ed_); });
   for (int i = 0; i < 3; ++i) {
     connect(ui.opInterval[i], &QRadioButton::clicked, this, [this, i] { OnIntervalOption(ed_, i); });
@@ -523,6 +530,13 @@ void FrmMain::OpenFolderFromOutside(const QString& folder) {
     return;
   }
   AfterOpen(OpenGivenFolder(ed_, folder));
+}
+
+void FrmMain::OfferRecoveryAtStart() {
+  const QString folder = kemo::OfferRecoveryAtStart(ed_);
+  if (!folder.isEmpty()) OpenFolderFromOutside(folder);
+  // The agreement holds for this opening only.
+  ed_.history->SetAgreedJournal(QString());
 }
 
 void FrmMain::TogglePlayback() {

@@ -38,6 +38,9 @@ class FrmMain : public QMainWindow {
   // are recorded or slides are edited, フォルダ指定 is not available and neither is this: the
   // user is told so and nothing changes.
   void OpenFolderFromOutside(const QString& folder);
+  // At a start without a folder: work left unsaved by an editor that did not end normally is
+  // offered, naming its folder; はい opens that folder with the work restored.
+  void OfferRecoveryAtStart();
 
   // Play or pause, as the player's own button does; nothing without a video.
   void TogglePlayback();

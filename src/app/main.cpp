@@ -105,6 +105,9 @@ int main(int argc, char** argv) {
   QObject::connect(&instance, &kemo::SingleInstance::FolderRequested, &window,
                    [&window](const QString& f) { window.OpenFolderFromOutside(f); }, Qt::QueuedConnection);
   // Opened once the window is up, so that its questions and messages stand over it.
-  if (!folder.isEmpty()) QTimer::singleShot(0, &window, [&window, folder] { window.OpenFolderFromOutside(folder); });
+  if (!folder.isEmpty())
+    QTimer::singleShot(0, &window, [&window, folder] { window.OpenFolderFromOutside(folder); });
+  else
+    QTimer::singleShot(0, &window, [&window] { window.OfferRecoveryAtStart(); });
   return app.exec();
 }

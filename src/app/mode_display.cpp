@@ -199,6 +199,14 @@ void OnMoveModeOption(Editor& ed, int index) {
   if (index >= 0 && index <= 2) ed.points.RecordMoveMode = static_cast<uint8_t>(index);
 }
 
+void ShowAllMarksCaption(Editor& ed, const QString& label, bool undone) {
+  const QString hide = QStringLiteral("全てチェックOFF"), show = QStringLiteral("全てチェックON");
+  if (!ed.ui.cbChkOff || (label != hide && label != show)) return;
+  // Undone, the toggle offers its own command again; redone, the other one.
+  const QString& other = label == hide ? show : hide;
+  ed.ui.cbChkOff->setText(undone ? label : other);
+}
+
 void OnAllMarksToggle(Editor& ed) {
   Controls& ui = ed.ui;
   if (!ui.cbChkOff) return;

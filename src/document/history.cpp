@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <memory>
 #include <algorithm>
@@ -413,14 +414,41 @@ void OfferRecovery(Editor& ed) {
       QFile::remove(path);
     return;
   }
-  if (Ask(ed,
-          ShowPath(ed.DataFolder) + QStringLiteral("には、正常に終了しなかった時の保存されていない作業（") + began +
-              QStringLiteral("から）があります。") + QLatin1Char('\r') + QStringLiteral("復元しますか？"),
-          MsgButtons::YesNo, MsgIcon::None) != MsgResult::Yes) {
+  const bool agreed = ed.history->AgreedJournal() == path;
+  ed.history->SetAgreedJournal(QString());
+  if (!agreed && Ask(ed,
+                     ShowPath(ed.DataFolder) + QStringLiteral("には、正常に終了しなかった時の保存されていない作業（") +
+                         began + QStringLiteral("から）があります。") + QLatin1Char('\r') +
+                         QStringLiteral("復元しますか？"),
+                     MsgButtons::YesNo, MsgIcon::None) != MsgResult::Yes) {
     QFile::remove(path);
     return;
   }
   HistoryAccess::Restore(ed, path, *work);
+}
+
+QString OfferRecoveryAtStart(Editor& ed) {
+  const QFileInfoList journals =
+      QDir(RecoveryFolder()).entryInfoList({QStringLiteral("*.journal")}, QDir::Files, QDir::Time);
+  for (const QFileInfo& file : journals) {
+    const QString path = file.filePath();
+    JournalHeader header;
+    // Only a journal this program wrote, at the name of its folder, for a folder that is there now
+    // (a stick not plugged in keeps its journal for later).
+    if (!ReadJournal(path, &header, nullptr) || header.folder.isEmpty() || !QFileInfo(header.folder).isDir() ||
+        JournalPathFor(header.folder) != path)
+      continue;
+    if (Ask(ed,
+            ShowPath(header.folder) + QStringLiteral("には、正常に終了しなかった時の保存されていない作業（") +
+                TimeText(header.beganMs) + QStringLiteral("から）があります。") + QLatin1Char('\r') +
+                QStringLiteral("このフォルダを開いて復元しますか？"),
+            MsgButtons::YesNo, MsgIcon::None) == MsgResult::Yes) {
+      ed.history->SetAgreedJournal(path);
+      return header.folder;
+    }
+    QFile::remove(path);
+  }
+  return {};
 }
 
 bool ConfirmReplaceContent(Editor& ed) {

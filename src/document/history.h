@@ -47,6 +47,10 @@ class DocumentHistory {
   // The content.xml the tables were last loaded from or saved to.
   const FileIdentity& Content() const { return content_; }
   void SetContent(const FileIdentity& id) { content_ = id; }
+  // The journal whose restore the user already agreed to at start: opening its folder restores it
+  // without asking again.
+  const QString& AgreedJournal() const { return agreedJournal_; }
+  void SetAgreedJournal(const QString& path) { agreedJournal_ = path; }
   Journal& journal() { return journal_; }
 
  private:
@@ -62,6 +66,7 @@ class DocumentHistory {
   int16_t sldCnt_ = 0, curCnt_ = 0, recCnt_ = 0;
   FileIdentity content_;
   QString folder_;  // the data folder of the journal
+  QString agreedJournal_;
   Journal journal_;
 };
 
@@ -125,6 +130,11 @@ void EndJournal(Editor& ed);
 // After a data folder was opened: a journal left by an editor that did not end normally is offered
 // for restoring (はい: the tables and the recorded run as they were, marked changed; いいえ: discarded).
 void OfferRecovery(Editor& ed);
+// At start, before any folder is open: each journal left by an editor that did not end normally,
+// newest first, whose data folder is there, is offered naming its folder. はい returns that folder
+// (its opening then restores the work without asking again); いいえ discards the journal and the
+// next one is offered. Empty when none was taken.
+QString OfferRecoveryAtStart(Editor& ed);
 
 // Before content.xml of the data folder is replaced: true when it is still the file last loaded or
 // saved, or the user agrees to overwrite what another program changed.

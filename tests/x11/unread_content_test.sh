@@ -132,9 +132,9 @@ xdotool key ctrl+o
 pick_folder "KemoRecorderのデータフォルダを指定してください" "$GOOD"
 wait_title "$wid" "good"
 sleep 0.5
-# Start at the top of a minute so that the three saves share it.
+# Three saves take a few seconds: with 20 left in the minute they share it.
 sec=$((10#$(date +%S)))
-if [ "$sec" -gt 15 ]; then sleep $((61 - sec)); fi
+if [ "$sec" -gt 40 ]; then sleep $((61 - sec)); fi
 minute=$(date +%y%m%d-%H%M)
 for i in 1 2 3; do
   file_menu 6
