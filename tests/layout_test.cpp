@@ -177,11 +177,13 @@ void ExpectReadsInFull(QWidget* top) {
   EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
 }
 
-// A window with a folder open, the recording panel shown and expanded, at the given layout scale.
+// A window with a folder open, the recording panel shown and expanded, at the given layout scale
+// (or with its client area the design's times the given factors across and down).
 struct ShownWindow {
   test::Window w;
   QTemporaryDir data;
-  explicit ShownWindow(double scale) {
+  explicit ShownWindow(double scale) : ShownWindow(QSizeF(scale, scale)) {}
+  explicit ShownWindow(QSizeF factors) {
     QStringList scenes, points;
     for (int i = 0; i < 40; ++i) scenes << QStringLiteral("%1|スライド %2|%3.jpg").arg(i * 10).arg(i + 1).arg(i);
     for (int i = 0; i < 40; ++i) points << QStringLiteral("%1|0.5|0.5").arg(i);
@@ -189,10 +191,16 @@ struct ShownWindow {
     Controls& ui = w.ed().ui;
     ui.ppCurRecDisp->trigger();
     if (TwipsRectOf(ui.fDialog[0]).height() < 2000) OnPanelCollapseToggle(w.ed());
-    const int menu = w.window->menuBar()->sizeHint().height();
-    const QSize client = FrmMain::DesignClientSize() * scale;
-    w.window->resize(client + QSize(0, menu));
+    Resize(factors);
     w.window->show();
+    test::Pump(30);
+  }
+  void Resize(QSizeF factors) {
+    const int menu = w.window->menuBar()->sizeHint().height();
+    const QSize design = FrmMain::DesignClientSize();
+    const QSize client(static_cast<int>(std::lround(design.width() * factors.width())),
+                       static_cast<int>(std::lround(design.height() * factors.height())));
+    w.window->resize(client + QSize(0, menu));
     test::Pump(30);
   }
 };
@@ -255,4 +263,180 @@ TEST(Layout, ABiggerWindowScalesEveryControlAndTheStageKeepsItsShape) {
   EXPECT_EQ(ui.img->geometry(), stage);
   EXPECT_EQ(ui.dgCursor->geometry(), grid);
   EXPECT_EQ(ui.dgCursor->columnWidth(1), column);
+}
+
+namespace {
+
+// The rows a grid shows whole, whatever it holds.
+int WholeRows(const DataGrid* g) { return g->viewport()->height() / g->verticalHeader()->defaultSectionSize(); }
+
+// The grids of the window, each with the controls that stand below it in its column or panel.
+struct GridColumn {
+  DataGrid* grid;
+  QList<QWidget*> below;
+};
+
+QList<GridColumn> GridColumns(Controls& ui) {
+  return {{ui.dgCursor, {ui.cbDelete, ui.cbChkOff, ui.lbKeyComment[0]}},
+          {ui.dgSlide, {ui.lbKeyComment[1]}},
+          {ui.dgSlideEdit, {ui.lbKeyComment[1]}},
+          {ui.dgRecCursor, {ui.lbRecCnt, ui.lbRecTimer1}}};
+}
+
+// Every placed control under the client area, by name.
+QMap<QString, QRect> Geometries(QWidget* client) {
+  QMap<QString, QRect> out;
+  for (QWidget* w : client->findChildren<QWidget*>())
+    if (w->property("kemoTwipsRect").isValid()) out.insert(w->objectName(), w->geometry());
+  return out;
+}
+
+}  // namespace
+
+TEST(Layout, ATallerWindowGivesTheGridsMoreRowsAndMovesWhatStandsBelowThem) {
+  // At the design scale and at 1.5, each half as tall again as the design's shape.
+  for (double scale : {1.0, 1.5}) {
+    SCOPED_TRACE(scale);
+    ShownWindow s(scale);
+    Controls& ui = s.w.ed().ui;
+    ui.fDialog[1]->show();
+    test::Pump(10);
+    QMap<QString, int> rows;
+    QMap<QString, QRect> before;
+    for (const GridColumn& c : GridColumns(ui)) {
+      rows[c.grid->objectName()] = WholeRows(c.grid);
+      before[c.grid->objectName()] = c.grid->geometry();
+      for (QWidget* w : c.below) before[w->objectName()] = w->geometry();
+    }
+    const QRect stage = ui.img->geometry();
+    const QRect video = ui.WMPV->geometry();
+    const QMap<QString, QRect> base = Geometries(s.w.window->centralWidget());
+
+    // From the design size straight to the tall shape: the scale and the spare height change at once.
+    s.Resize(QSizeF(1, 1));
+    s.Resize(QSizeF(scale, scale * 1.5));
+    EXPECT_NEAR(LayoutScale(), scale, 0.01);
+    // The stage and the video keep the one scale; the grids take the height.
+    EXPECT_EQ(ui.img->geometry(), stage);
+    EXPECT_EQ(ui.WMPV->geometry(), video);
+    const int spare = s.w.window->centralWidget()->height() - s.w.window->centralWidget()->height() / 3 * 2;
+    for (const GridColumn& c : GridColumns(ui)) {
+      const QString name = c.grid->objectName();
+      SCOPED_TRACE(name.toStdString());
+      const int grew = c.grid->height() - before[name].height();
+      EXPECT_EQ(c.grid->y(), before[name].y());
+      EXPECT_GE(grew, spare - 4);
+      EXPECT_LE(grew, spare + 1);
+      // A row more for every row's height of the spare height.
+      EXPECT_GE(WholeRows(c.grid), rows[name] + spare / c.grid->verticalHeader()->defaultSectionSize() - 1);
+      for (QWidget* w : c.below) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        EXPECT_NEAR(w->y() - before[w->objectName()].y(), grew, 1);
+        EXPECT_EQ(w->height(), before[w->objectName()].height());
+      }
+    }
+    // Only the grids and what holds them grow; every other control keeps its size.
+    const QStringList growing = {QStringLiteral("frMain"), QStringLiteral("fDialog_0"), QStringLiteral("fDialog_1"),
+                                 QStringLiteral("fDialog_2"), QStringLiteral("Shape1"), QStringLiteral("dgCursor"),
+                                 QStringLiteral("dgSlide"), QStringLiteral("dgSlideEdit"), QStringLiteral("dgRecCursor")};
+    const QMap<QString, QRect> tall = Geometries(s.w.window->centralWidget());
+    for (auto it = base.begin(); it != base.end(); ++it)
+      if (!growing.contains(it.key()))
+        EXPECT_EQ(tall.value(it.key()).size(), it.value().size()) << it.key().toStdString();
+    // Every panel inside frMain, frMain inside the client area but for the design's overhang of
+    // 25 twips, and every text still in full, nothing overlapping.
+    const QRect frame(QPoint(0, 0), ui.frMain->size());
+    for (QWidget* panel : ui.fDialog) EXPECT_TRUE(frame.contains(panel->geometry())) << panel->objectName().toStdString();
+    EXPECT_LE(ui.frMain->geometry().bottom(), s.w.window->centralWidget()->height() + TwipsToPixels(25));
+    EXPECT_GE(ui.frMain->geometry().bottom(), s.w.window->centralWidget()->height() - 2);
+    ExpectReadsInFull(s.w.window->centralWidget());
+    ui.fDialog[1]->hide();
+    ExpectReadsInFull(s.w.window->centralWidget());
+    // Collapsed, the recording panel keeps its strip's height; open again, it takes the rows.
+    const int expanded = ui.fDialog[0]->height();
+    OnPanelCollapseToggle(s.w.ed());
+    EXPECT_EQ(ui.fDialog[0]->height(), TwipsToPixels(1695));
+    OnPanelCollapseToggle(s.w.ed());
+    EXPECT_EQ(ui.fDialog[0]->height(), expanded);
+
+    // Back to the design's shape: the design's rows and places, and the twips never changed.
+    ui.fDialog[1]->show();
+    s.Resize(QSizeF(scale, scale));
+    for (const GridColumn& c : GridColumns(ui)) {
+      EXPECT_EQ(c.grid->geometry(), before[c.grid->objectName()]) << c.grid->objectName().toStdString();
+      EXPECT_EQ(WholeRows(c.grid), rows[c.grid->objectName()]) << c.grid->objectName().toStdString();
+    }
+    EXPECT_DOUBLE_EQ(TwipsRectOf(ui.lbKeyComment[1]).top(), 10050);
+    EXPECT_DOUBLE_EQ(TwipsRectOf(ui.cbDelete).top(), 9035);
+  }
+}
+
+TEST(Layout, EveryControlIsBackInItsDesignPlaceAfterATallAndAWideWindow) {
+  ShownWindow s(1.0);
+  QWidget* client = s.w.window->centralWidget();
+  const QMap<QString, QRect> design = Geometries(client);
+  for (QSizeF shape : {QSizeF(1, 1.6), QSizeF(1.3, 2.4), QSizeF(2, 1.2), QSizeF(1, 1.01)}) {
+    s.Resize(shape);
+    s.Resize(QSizeF(1, 1));
+    const QMap<QString, QRect> now = Geometries(client);
+    for (auto it = design.begin(); it != design.end(); ++it)
+      EXPECT_EQ(now.value(it.key()), it.value()) << it.key().toStdString() << " after " << shape.height();
+  }
+}
+
+TEST(Layout, TheRecordingPanelStaysInsideTheFrameOfATallWindowAndOfASmallerOneAfterIt) {
+  ShownWindow s(QSizeF(1, 1.5));
+  Controls& ui = s.w.ed().ui;
+  QWidget* panel = ui.fDialog[0];
+  // Collapsed and dropped by its strip onto the buttons under the mouse-point grid, which stand
+  // lower in the tall window: the panel lands at the pointer (as far as the frame lets it), in
+  // the frame's spare height.
+  OnPanelCollapseToggle(s.w.ed());
+  const QRect frame(QPoint(0, 0), ui.frMain->size());
+  const QPoint grab(TwipsToPixels(300), TwipsToPixels(100));
+  for (QWidget* target : {static_cast<QWidget*>(ui.cbDelete), static_cast<QWidget*>(ui.lbKeyComment[1])}) {
+    SCOPED_TRACE(target->objectName().toStdString());
+    OnPanelDragStart(s.w.ed(), 0, PixelsToTwips(grab.x()), PixelsToTwips(grab.y()));
+    const QPoint onTarget(TwipsToPixels(600), TwipsToPixels(100));
+    DropPanelOn(s.w.ed(), 0, target, onTarget);
+    const QPoint pointer = target->mapTo(ui.frMain, onTarget);
+    EXPECT_NEAR(panel->x(), pointer.x() - grab.x(), 2);
+    EXPECT_NEAR(panel->y(), std::min(pointer.y() - grab.y(), frame.height() - panel->height()), 2);
+    EXPECT_GT(panel->geometry().bottom(), TwipsToPixels(10300));
+    EXPECT_TRUE(frame.contains(panel->geometry()));
+  }
+  // Let go at the very bottom of the frame: it stays wholly inside.
+  DropPanelOn(s.w.ed(), 0, ui.frMain, QPoint(frame.width() / 2, frame.height() - 2));
+  EXPECT_TRUE(frame.contains(panel->geometry()));
+  EXPECT_GE(panel->geometry().bottom(), frame.bottom() - 2);
+  // Opened there, it rises as far as its taller grid needs.
+  OnPanelCollapseToggle(s.w.ed());
+  EXPECT_TRUE(frame.contains(panel->geometry()));
+  EXPECT_GT(panel->height(), TwipsToPixels(6975) + TwipsToPixels(3000));
+  // The window back at the design's shape: the panel moves up into the smaller frame.
+  s.Resize(QSizeF(1, 1));
+  EXPECT_TRUE(QRect(QPoint(0, 0), ui.frMain->size()).contains(panel->geometry()));
+  EXPECT_EQ(panel->height(), TwipsToPixels(6975));
+  ExpectReadsInFull(s.w.window->centralWidget());
+}
+
+TEST(Layout, PanelsOpenedInATallWindowTakeTheirShareAndTheirButtonsKeepTheirSize) {
+  // The slide-edit grid is laid out when the panel opens, after the window became tall.
+  ShownWindow s(QSizeF(1, 1.5));
+  Controls& ui = s.w.ed().ui;
+  OnPanelCollapseToggle(s.w.ed());
+  ui.ppSldEdit->trigger();
+  test::Pump(10);
+  ASSERT_TRUE(ui.fDialog[1]->isVisible());
+  const int spare = s.w.window->centralWidget()->height() / 3;
+  EXPECT_GE(ui.dgSlideEdit->height(), TwipsToPixels(1875) + spare - 4);
+  for (QWidget* button : {ui.cbSaveSld, ui.cbDeleteSld, ui.cbFrSldClose}) {
+    EXPECT_EQ(button->size(), QSize(TwipsToPixels(780), TwipsToPixels(315))) << button->objectName().toStdString();
+    EXPECT_LT(button->geometry().bottom(), TwipsToPixels(1700));
+  }
+  // The recording panel opened in the tall window: its grid takes as much.
+  OnPanelCollapseToggle(s.w.ed());
+  EXPECT_GE(ui.dgRecCursor->height(), TwipsToPixels(3900) + spare - 4);
+  EXPECT_TRUE(QRect(QPoint(0, 0), ui.frMain->size()).contains(ui.fDialog[0]->geometry()));
+  ExpectReadsInFull(s.w.window->centralWidget());
 }

@@ -24,6 +24,7 @@
 #include "app/mode_display.h"
 #include "app/panels.h"
 #include "app/recent_folders.h"
+#include "app/window_layout.h"
 #include "convert/convert.h"
 #include "export/export_command.h"
 #include "document/folder_commands.h"
@@ -428,28 +429,11 @@ void FrmMain::BuildControls() {
 
 QSize FrmMain::DesignClientSize() {
   const double screen = PixelsPerTwip() / LayoutScale();
-  return QSize(static_cast<int>(std::lround(15075 * screen)), static_cast<int>(std::lround(10275 * screen)));
+  return QSize(static_cast<int>(std::lround(kDesignClientWidth * screen)),
+               static_cast<int>(std::lround(kDesignClientHeight * screen)));
 }
 
-void FrmMain::ScaleToClientArea() {
-  QWidget* client = centralWidget();
-  if (!client) return;
-  const QSize design = DesignClientSize();
-  double scale = std::min(static_cast<double>(client->width()) / design.width(),
-                          static_cast<double>(client->height()) / design.height());
-  // A pixel more or less than the design size is the design size.
-  if (std::abs(scale - 1.0) * design.height() < 1.5) scale = 1.0;
-  if (scale <= 0) return;
-  if (std::abs(scale - LayoutScale()) > 1e-6) {
-    SetLayoutScale(scale);
-    ApplyLayoutScale(client);
-  }
-  // A window wider than the design's shape keeps the layout in its middle.
-  const double spare = PixelsToTwips(client->width()) - 15075;
-  const QRectF frame = TwipsRectOf(ed_.ui.frMain);
-  const double left = spare > 15 ? std::floor(spare / 2) : 0;
-  if (frame.left() != left) PlaceTwips(ed_.ui.frMain, left, frame.top(), frame.width(), frame.height());
-}
+void FrmMain::ScaleToClientArea() { LayOutForClientArea(ed_.ui, centralWidget(), DesignClientSize()); }
 
 void FrmMain::resizeEvent(QResizeEvent* e) {
   QMainWindow::resizeEvent(e);

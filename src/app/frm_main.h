@@ -58,7 +58,7 @@ class FrmMain : public QMainWindow {
   void OnMainWindowLoad();
   // The unload sequence; false when the user keeps the window open.
   bool OnMainWindowUnload();
-  // Takes the layout scale from the client area's size and places every control again.
+  // Lays the controls out for the client area's size (scale, centring, spare height to the grids).
   void ScaleToClientArea();
   // After any open: a folder that opened goes to the top of the recent folders.
   void AfterOpen(bool opened);

@@ -64,8 +64,11 @@ void OnPanelCollapseToggle(Editor& ed) {
   const double expanded = TwipsRectOf(ed.ui.Shape1).height();
   if (qAbs(r.height() - collapsed) < 0.5) {
     r.setHeight(expanded);
-    const double frameHeight = TwipsRectOf(ed.ui.frMain).height();
-    if (r.top() + expanded > frameHeight) r.moveTop(frameHeight - expanded);
+    // Measured as drawn: in a window taller than the design's shape the frame and the panel's grid
+    // are higher than their twips say.
+    const double frameHeight = DrawnTwipsRect(ed.ui.frMain).height();
+    const double drawn = DrawnTwipsRect(panel, r).height();
+    if (r.top() + drawn > frameHeight) r.moveTop(std::max(0.0, frameHeight - drawn));
     if (ed.ui.cbfrCtl) ed.ui.cbfrCtl->setText(QStringLiteral("▲"));
   } else {
     r.setHeight(collapsed);
@@ -104,9 +107,10 @@ void MovePanelOnDrop(Editor& ed, int panelIndex, double x, double y, double left
   // The panel stays wholly inside frMain wherever it is dropped: outside the window it could never
   // be grabbed again, and with it the recorded run it holds could not be registered.
   if (ed.ui.frMain) {
-    const QSizeF frame = TwipsRectOf(ed.ui.frMain).size();
-    r.moveLeft(std::clamp(r.left(), 0.0, std::max(0.0, frame.width() - r.width())));
-    r.moveTop(std::clamp(r.top(), 0.0, std::max(0.0, frame.height() - r.height())));
+    const QSizeF frame = DrawnTwipsRect(ed.ui.frMain).size();
+    const QSizeF drawn = DrawnTwipsRect(panel, r).size();
+    r.moveLeft(std::clamp(r.left(), 0.0, std::max(0.0, frame.width() - drawn.width())));
+    r.moveTop(std::clamp(r.top(), 0.0, std::max(0.0, frame.height() - drawn.height())));
   }
   PlaceTwips(panel, r);
 }
@@ -115,10 +119,11 @@ void DropPanelOn(Editor& ed, int panelIndex, QWidget* target, const QPoint& posI
   QWidget* fr = ed.ui.frMain;
   if (!fr || !target) return;
   // The target's origin in frMain coordinates: its own place plus that of every panel or frame
-  // that holds it (0, 0 for frMain and for the window itself).
+  // that holds it (0, 0 for frMain and for the window itself), as drawn (below a grid that grew in
+  // a tall window, a control stands lower than its twips say).
   QPointF origin(0, 0);
   if (target != fr && fr->isAncestorOf(target)) {
-    for (QWidget* w = target; w && w != fr; w = w->parentWidget()) origin += TwipsRectOf(w).topLeft();
+    for (QWidget* w = target; w && w != fr; w = w->parentWidget()) origin += DrawnTwipsRect(w).topLeft();
   }
   MovePanelOnDrop(ed, panelIndex, PixelsToTwips(posInTarget.x()), PixelsToTwips(posInTarget.y()), origin.x(),
                   origin.y());

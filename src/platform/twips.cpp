@@ -14,6 +14,8 @@ namespace {
 
 constexpr const char* kTwipsProperty = "kemoTwipsRect";
 constexpr const char* kDesignPointsProperty = "kemoDesignPoints";
+constexpr const char* kStretchProperty = "kemoStretchLines";
+constexpr const char* kFloatingProperty = "kemoFloating";
 
 double g_layoutScale = 1.0;
 
@@ -32,6 +34,8 @@ QRect ToPixels(const QRectF& t) {
   const int l = TwipsToPixels(t.left()), top = TwipsToPixels(t.top());
   return QRect(l, top, TwipsToPixels(t.left() + t.width()) - l, TwipsToPixels(t.top() + t.height()) - top);
 }
+
+QRect ToPixels(const QWidget* w, const QRectF& t) { return ToPixels(DrawnTwipsRect(w, t)); }
 
 }  // namespace
 
@@ -55,7 +59,7 @@ void PlaceTwips(QWidget* w, double left, double top, double width, double height
 void PlaceTwips(QWidget* w, const QRectF& twips) {
   if (!w) return;
   w->setProperty(kTwipsProperty, twips);
-  w->setGeometry(ToPixels(twips));
+  w->setGeometry(ToPixels(w, twips));
 }
 
 QRectF TwipsRectOf(const QWidget* w) {
@@ -63,11 +67,55 @@ QRectF TwipsRectOf(const QWidget* w) {
   const QVariant kept = w->property(kTwipsProperty);
   if (kept.isValid()) {
     const QRectF t = kept.toRectF();
-    if (ToPixels(t) == w->geometry()) return t;
+    if (ToPixels(w, t) == w->geometry()) return t;
   }
   const QRect g = w->geometry();
   return QRectF(PixelsToTwips(g.x()), PixelsToTwips(g.y()), PixelsToTwips(g.width()), PixelsToTwips(g.height()));
 }
+
+QRectF PlacedTwipsRect(const QWidget* w) {
+  if (!w) return {};
+  const QVariant kept = w->property(kTwipsProperty);
+  return kept.isValid() ? kept.toRectF() : TwipsRectOf(w);
+}
+
+void SetStretchLines(QWidget* container, const QList<StretchLine>& lines) {
+  if (!container) return;
+  if (lines.isEmpty())
+    container->setProperty(kStretchProperty, QVariant());
+  else
+    container->setProperty(kStretchProperty, QVariant::fromValue(lines));
+}
+
+QList<StretchLine> StretchLinesOf(const QWidget* container) {
+  if (!container) return {};
+  const QVariant v = container->property(kStretchProperty);
+  return v.isValid() ? v.value<QList<StretchLine>>() : QList<StretchLine>();
+}
+
+void SetFloating(QWidget* w, bool floating) {
+  if (w) w->setProperty(kFloatingProperty, floating ? QVariant(true) : QVariant());
+}
+
+QRectF DrawnTwipsRect(const QWidget* w, const QRectF& t) {
+  if (!w) return t;
+  double down = 0, grow = 0;
+  if (const QWidget* parent = w->parentWidget(); parent && !w->property(kFloatingProperty).toBool()) {
+    for (const StretchLine& line : StretchLinesOf(parent)) {
+      if (t.left() < line.left || t.right() > line.right) continue;
+      if (t.top() >= line.y)
+        down += line.extra;
+      else if (t.bottom() > line.y)
+        grow += line.extra;
+    }
+  }
+  double own = 0;
+  for (const StretchLine& line : StretchLinesOf(w))
+    if (line.y > 0 && line.y < t.height()) own = std::max(own, line.extra);
+  return QRectF(t.left(), t.top() + down, t.width(), t.height() + std::max(grow, own));
+}
+
+QRectF DrawnTwipsRect(const QWidget* w) { return w ? DrawnTwipsRect(w, TwipsRectOf(w)) : QRectF(); }
 
 void SetDesignFont(QWidget* w, QFont f, double designPoints) {
   if (!w || designPoints <= 0) return;
@@ -90,7 +138,7 @@ void ApplyLayoutScale(QWidget* root) {
     root->setFont(f);
   }
   const QVariant kept = root->property(kTwipsProperty);
-  if (kept.isValid()) root->setGeometry(ToPixels(kept.toRectF()));
+  if (kept.isValid()) root->setGeometry(ToPixels(root, kept.toRectF()));
   QEvent e(LayoutScaleEventType());
   QCoreApplication::sendEvent(root, &e);
   for (QObject* child : root->children())

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real editor on screens of several sizes and scales: it starts at its design size where the
 # screen holds it and smaller where not, always wholly on the screen; made as large as the screen
-# (as maximised), the layout grows with it. A screenshot of each case is kept.
+# (as maximised), the layout grows with it; made taller than the design's shape, the grids show
+# more rows. A screenshot of each case is kept.
 source "$(dirname "$0")/lib.sh"
 
 # Starts the editor on a new screen of size $1 with QT_SCALE_FACTOR $2; sets wid and the geometry.
@@ -35,6 +36,10 @@ sleep 1
 shot scale-maximised-1920x1080
 eval "$(xdotool getwindowgeometry --shell "$wid")"
 [ "$HEIGHT" -ge 1000 ] || fail "the window did not grow: ${WIDTH}x${HEIGHT}"
+# Taller than the design's shape at the design's width: the grids take the height.
+xdotool windowsize --sync "$wid" 1005 1060
+sleep 1
+shot scale-tall-1005x1060
 # 150 % on 1920 x 1080 and 200 % on 2560 x 1600: smaller than the design, wholly on the screen.
 run_on 1920x1080 1.5
 shot scale-150-1920x1080
