@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "convert/convert.h"
 #include "document/state_machine.h"
@@ -331,4 +332,35 @@ TEST(Convert, TheCopyOfALargeVideoShowsItsProgressAndCanBeCancelled) {
   EXPECT_EQ(w.WorkFiles(), QStringList());
   EXPECT_EQ(w.DataFiles(), QStringList{QStringLiteral("Video.flv")});
   EXPECT_EQ(w.ed().EditorState, State::NoVideo);
+}
+
+// The conversion reads only what the command would have let through, whoever calls it: a link out
+// of the folder, a FIFO in Video.flv's place or a file that is no FLV is refused after はい, by
+// name, without blocking and without anything reaching the work folder or the encoder.
+TEST(Convert, TheConversionItselfRefusesWhatIsNoFlvOfTheFolder) {
+  ConvertWindow w;
+  WriteEncoder(w.program.path(), "touch \"$0.ran\"\n");
+  const QString flv = w.Data(QStringLiteral("Video.flv"));
+  QTemporaryDir outside;
+  const QString elsewhere = JoinPath(outside.path(), QStringLiteral("other.flv"));
+  test::WriteFile(elsewhere, test::kFlvHead + QByteArray(1000, 'x'));
+  const auto refused = [&](const QString& expected) {
+    w.messages.Clear();
+    w.messages.Answer(MsgResult::Yes);
+    QString reason;
+    const int r = ConvertFlvToAvi(w.ed(), w.data, QStringLiteral("\\Video.flv"), w.work,
+                                  QStringLiteral("\\Video.avi"), &reason);
+    EXPECT_EQ(r, ConvertResult::Failed);
+    EXPECT_TRUE(reason.startsWith(ShowPath(flv)) && reason.contains(expected)) << reason.toStdString();
+    EXPECT_EQ(w.WorkFiles(), QStringList());
+    EXPECT_FALSE(QFileInfo::exists(JoinPath(w.program.path(), QStringLiteral("ffmpeg.ran"))));
+  };
+  ASSERT_TRUE(QFile::link(elsewhere, flv));
+  refused(QStringLiteral("データフォルダの外を指すリンク"));
+  QFile::remove(flv);
+  ASSERT_EQ(::mkfifo(QFile::encodeName(flv).constData(), 0600), 0);
+  refused(QStringLiteral("通常のファイルではありません"));
+  QFile::remove(flv);
+  test::WriteFile(flv, "#EXTM3U\nhttp://127.0.0.1:9/x.flv\n");
+  refused(QStringLiteral("FLV形式の動画ファイルではありません"));
 }

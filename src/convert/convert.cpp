@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QRegularExpression>
+#include <unistd.h>
 
 #include "document/data_files.h"
 #include "document/editor.h"
@@ -122,16 +123,31 @@ enum class CopyOutcome { Done, Cancelled, Failed };
 
 // Copies `from` to `to` in pieces under the dialog, which shows how much is done and can cancel.
 // A copy that did not complete is removed.
-CopyOutcome CopyUnderDialog(QProgressDialog& dialog, const QString& from, const QString& to, QString* reason) {
-  QFile in(from);
+CopyOutcome CopyUnderDialog(QProgressDialog& dialog, const QString& folder, const QString& from, const QString& to,
+                            QString* reason) {
+  // Only an FLV of the data folder, a regular file read without blocking, reaches the encoder.
+  const QString refused = VideoRefusal(from, folder, VideoKind::Flv);
+  if (!refused.isEmpty()) {
+    if (reason) *reason = refused;
+    return CopyOutcome::Failed;
+  }
+  int fd = -1;
+  if (const FileError e = OpenDataFile(from, folder, &fd); !e.ok()) {
+    if (reason) *reason = e.refusal != Refusal::None ? e.description : ShowPath(from) + QStringLiteral(": ") + e.description;
+    return CopyOutcome::Failed;
+  }
+  QFile in;
   QFile out(to);
   const auto fail = [&](const QFile& f) {
-    if (reason) *reason = ShowPath(f.fileName()) + QStringLiteral(": ") + f.errorString();
+    if (reason) *reason = ShowPath(f.fileName().isEmpty() ? from : f.fileName()) + QStringLiteral(": ") + f.errorString();
     out.close();
     QFile::remove(to);
     return CopyOutcome::Failed;
   };
-  if (!in.open(QIODevice::ReadOnly)) return fail(in);
+  if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return fail(in);
+  }
   if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return fail(out);
   const qint64 size = in.size();
   dialog.setLabelText(FileNameOfPath(from) + QStringLiteral("を作業フォルダにコピーしています…"));
@@ -189,7 +205,7 @@ int ConvertFlvToAvi(Editor& ed, const QString& folder, const QString& sourceName
   QProgressDialog dialog(ed.ui.frmMain);
   SetUpProgressDialog(dialog);
   int result = ConvertResult::Failed;
-  switch (CopyUnderDialog(dialog, JoinPath(folder, BareName(sourceName)), workSource, reason)) {
+  switch (CopyUnderDialog(dialog, folder, JoinPath(folder, BareName(sourceName)), workSource, reason)) {
     case CopyOutcome::Cancelled: result = ConvertResult::Cancelled; break;
     case CopyOutcome::Failed: result = ConvertResult::Failed; break;
     case CopyOutcome::Done: {

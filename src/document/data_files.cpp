@@ -333,6 +333,15 @@ FileError ReadDataFileHead(const QString& path, const QString& folder, int count
   return {};
 }
 
+FileError OpenDataFile(const QString& path, const QString& folder, int* fd) {
+  Fd in;
+  struct stat st {};
+  if (FileError e = OpenForReading(path, folder, in, st); !e.ok()) return e;
+  *fd = in.fd;
+  in.fd = -1;
+  return {};
+}
+
 FileError CopyDataFile(const QString& source, const QString& sourceFolder, const QString& destination,
                        bool overwrite) {
   Fd in;

@@ -81,6 +81,10 @@ FileError ReadDataFile(const QString& path, const QString& folder, QByteArray* b
 // The first `count` bytes (fewer when the file is shorter), with the checks of ReadDataFile.
 FileError ReadDataFileHead(const QString& path, const QString& folder, int count, QByteArray* bytes);
 
+// Opens the file for reading with the checks of ReadDataFile; on success *fd is a descriptor the
+// caller owns and closes. For reading a large file in pieces.
+FileError OpenDataFile(const QString& path, const QString& folder, int* fd);
+
 // Copies source to destination. The source must pass CheckDataFile(source, sourceFolder) (an
 // empty sourceFolder: a file the user chose, which need only be regular). The copy is written
 // beside the destination under a hidden name (".NAME.kemo-PID-N") created exclusively and renamed
