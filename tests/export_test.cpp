@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "document/state_machine.h"
 #include "export/export_command.h"
@@ -249,7 +250,13 @@ TEST(ExportPlan, ASlideWithoutAPictureShowsTheDefaultPictureMarkedNotFound) {
   EXPECT_FALSE(StageSlidePicture(data.path(), QStringLiteral("007.png"), defaultPicture, size, &notFound).isNull());
   EXPECT_FALSE(notFound);
   const QImage stand = StageSlidePicture(data.path(), QStringLiteral("000.jpg"), defaultPicture, size, &notFound);
-  for (const QString& name : {QString(), QStringLiteral("bad.jpg"), QStringLiteral("../007.png"), QStringLiteral("none.jpg")}) {
+  // A picture of the user's outside the folder, through a link; a FIFO, which must not block.
+  QTemporaryDir outside;
+  test::NumberPicture(9).save(JoinPath(outside.path(), QStringLiteral("private.png")));
+  ASSERT_TRUE(QFile::link(JoinPath(outside.path(), QStringLiteral("private.png")), JoinPath(data.path(), QStringLiteral("out.png"))));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(JoinPath(data.path(), QStringLiteral("fifo.png"))).constData(), 0600), 0);
+  for (const QString& name : {QString(), QStringLiteral("bad.jpg"), QStringLiteral("../007.png"), QStringLiteral("none.jpg"),
+                              QStringLiteral("out.png"), QStringLiteral("fifo.png")}) {
     notFound = false;
     const QImage picture = StageSlidePicture(data.path(), name, defaultPicture, size, &notFound);
     EXPECT_TRUE(notFound) << name.toStdString();

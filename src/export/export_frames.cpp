@@ -1,15 +1,15 @@
 #include "export/export_frames.h"
 
-#include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QPainter>
 #include <QTextOption>
 #include <algorithm>
 
+#include "document/data_files.h"
 #include "platform/paths.h"
+#include "platform/picture_file.h"
 
 namespace kemo {
 
@@ -21,10 +21,7 @@ const QColor kColumnText(240, 240, 240);
 const QString kTextFont = QStringLiteral("Noto Sans CJK JP");
 
 QImage Decode(const QString& path, const QSize& size) {
-  if (!QFileInfo(path).isFile()) return {};
-  QImageReader reader(path);
-  if (size.isValid() && !size.isEmpty()) reader.setScaledSize(size);
-  QImage image = reader.read();
+  QImage image = ReadPictureFile(path, size);
   // A picture whose header claims another size than it decodes to is stretched like any other.
   if (!image.isNull() && size.isValid() && image.size() != size)
     image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -66,8 +63,9 @@ QImage StageSlidePicture(const QString& folder, const QString& image, const QStr
   *notFound = true;
   if (IsPlainFileName(image) && !image.trimmed().isEmpty()) {
     const QString path = JoinPath(folder, image);
-    // The program's own picture shows as a stand-in even when a slide names it.
-    if (path != defaultPicture) {
+    // The program's own picture shows as a stand-in even when a slide names it; a link that leads
+    // out of the folder shows no picture of the user's, as on the stage.
+    if (path != defaultPicture && CheckDataFile(path, folder) == Refusal::None) {
       QImage picture = Decode(path, size);
       if (!picture.isNull()) {
         *notFound = false;

@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 #include <QHelpEvent>
-#include <QImageReader>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -11,6 +10,7 @@
 #include <cmath>
 
 #include "platform/data_grid.h"
+#include "platform/picture_file.h"
 #include "platform/twips.h"
 
 namespace kemo {
@@ -46,10 +46,8 @@ QImage PictureFileCache::Load(const QString& path, const QSize& size) {
   }
   QImage image;
   if (exists) {
-    QImageReader reader(path);
-    if (size.isValid() && !size.isEmpty()) reader.setScaledSize(size);
     ++decodes_;
-    image = reader.read();
+    image = ReadPictureFile(path, size);
   }
   if (it == entries_.end()) {
     if (entries_.size() >= kKeep)
