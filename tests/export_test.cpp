@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenu>
+#include <QPainter>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QRegularExpression>
@@ -269,6 +270,38 @@ TEST(ExportPlan, ASlideWithoutAPictureShowsTheDefaultPictureMarkedNotFound) {
   EXPECT_EQ(withBand.copy(0, 200, 960, 520), without.copy(0, 200, 960, 520));
 }
 
+// The export draws every slide of a thread into the same two images: each picture and frame must
+// come out as if drawn afresh, whatever size, format or transparency the one before had.
+TEST(ExportPlan, PicturesAndFramesDrawnInTurnIntoTheSameImagesAreAsIfFresh) {
+  test::ProgramFolder program;
+  QTemporaryDir data;
+  const QString defaultPicture = JoinPath(program.path(), QStringLiteral("000.jpg"));
+  const auto file = [&](const QString& name) { return JoinPath(data.path(), name); };
+  test::NumberPicture(3).save(file(QStringLiteral("003.jpg")), "JPG", 90);
+  QImage clear(400, 300, QImage::Format_ARGB32);
+  clear.fill(Qt::transparent);
+  QPainter(&clear).fillRect(50, 50, 100, 100, QColor(0, 0, 255, 128));
+  clear.save(file(QStringLiteral("clear.png")));
+  test::NumberPicture(4, 640, 480).convertToFormat(QImage::Format_Grayscale8).save(file(QStringLiteral("004.png")));
+  test::WriteFile(file(QStringLiteral("bad.jpg")), "not a picture");
+
+  const QSize size(ExportFrame::SlideWidth, ExportFrame::SlideHeight);
+  const std::vector<PointerMark> marks = {{100, 100}, {900, 700}};
+  QImage picture, frame;
+  int number = 0;
+  for (const QString& name : {QStringLiteral("003.jpg"), QStringLiteral("clear.png"), QStringLiteral("004.png"),
+                              QStringLiteral("bad.jpg"), QStringLiteral("none.jpg"), QStringLiteral("003.jpg")}) {
+    bool notFound = false;
+    const QImage fresh = StageSlidePicture(data.path(), name, defaultPicture, size, &notFound);
+    EXPECT_EQ(LoadStageSlidePicture(&picture, data.path(), name, defaultPicture, size), !notFound)
+        << name.toStdString();
+    EXPECT_TRUE(picture == fresh) << name.toStdString();
+    const SlideFrameText text{++number, 6, name};
+    DrawSlideFrame(&frame, picture, notFound, marks, text);
+    EXPECT_TRUE(frame == RenderSlideFrame(fresh, notFound, marks, text)) << name.toStdString();
+  }
+}
+
 // --- the real encoder ----------------------------------------------------------------------------
 
 namespace {
@@ -411,6 +444,37 @@ TEST(ExportLecture, TheCommandLineSaysWhyItCannotExport) {
   ASSERT_TRUE(editor.waitForFinished(30000));
   EXPECT_EQ(editor.exitCode(), 2);
   EXPECT_FALSE(QFileInfo::exists(JoinPath(out.path(), QStringLiteral("a.mp4"))));
+}
+
+// The slide frames are drawn while the encoder finds the video's length: a cancel then stops the
+// drawing, and nothing is left, neither at the chosen name nor in the work folder.
+TEST(ExportLecture, ACancelWhileTheLengthIsFoundStopsTheDrawingAndLeavesNothing) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+  test::ProgramFolder program;
+  QTemporaryDir data, out, work;
+  ExportSource source;
+  source.folder = data.path();
+  source.presenter = JoinPath(data.path(), QStringLiteral("Video.flv"));
+  ASSERT_TRUE(test::MakeRecordingFlv(source.presenter, 5));
+  source.defaultPicture = JoinPath(program.path(), QStringLiteral("000.jpg"));
+  test::NumberPicture(1).save(JoinPath(data.path(), QStringLiteral("001.jpg")), "JPG", 90);
+  // More slides than are drawn before the encoder has said anything; most after the video's end.
+  for (int k = 0; k < 300; ++k) source.slides.push_back(Slide(k * 0.1, QStringLiteral("第%1節").arg(k), QStringLiteral("001.jpg")));
+
+  ExportOptions options;
+  options.workFolder = work.path();
+  options.programFolder = program.path();
+  int asked = 0;
+  options.onProgress = [&](const ExportProgress&) {
+    ++asked;
+    return false;
+  };
+  const QString mp4 = JoinPath(out.path(), QStringLiteral("a.mp4"));
+  EXPECT_EQ(ExportLecture(source, mp4, options).kind, ExportResult::Cancelled);
+  EXPECT_GT(asked, 0);
+  EXPECT_FALSE(QFileInfo::exists(mp4));
+  EXPECT_FALSE(QFileInfo::exists(ExportPartPath(mp4)));
+  EXPECT_TRUE(QDir(work.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
 // --- the menu command ----------------------------------------------------------------------------

@@ -20,12 +20,13 @@ const QColor kColumnBack(32, 32, 32);
 const QColor kColumnText(240, 240, 240);
 const QString kTextFont = QStringLiteral("Noto Sans CJK JP");
 
-QImage Decode(const QString& path, const QSize& size) {
-  QImage image = ReadPictureFile(path, size);
+// Decodes into `image`, whose memory is used again when it already has the size and format.
+bool Decode(const QString& path, const QSize& size, QImage* image) {
+  if (!ReadPictureFile(path, size, image)) return false;
   // A picture whose header claims another size than it decodes to is stretched like any other.
-  if (!image.isNull() && size.isValid() && image.size() != size)
-    image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  return image;
+  if (size.isValid() && image->size() != size)
+    *image = image->scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  return true;
 }
 
 // The marker's own picture, as the stage draws it: red, with a black "●" 4/5 of its height.
@@ -58,35 +59,37 @@ void DrawNotFound(QPainter& p, int width, int height) {
 
 }  // namespace
 
-QImage StageSlidePicture(const QString& folder, const QString& image, const QString& defaultPicture,
-                         const QSize& size, bool* notFound) {
-  *notFound = true;
+bool LoadStageSlidePicture(QImage* picture, const QString& folder, const QString& image,
+                           const QString& defaultPicture, const QSize& size) {
   if (IsPlainFileName(image) && !image.trimmed().isEmpty()) {
     const QString path = JoinPath(folder, image);
     // The program's own picture shows as a stand-in even when a slide names it; a link that leads
     // out of the folder shows no picture of the user's, as on the stage.
-    if (path != defaultPicture && CheckDataFile(path, folder) == Refusal::None) {
-      QImage picture = Decode(path, size);
-      if (!picture.isNull()) {
-        *notFound = false;
-        return picture;
-      }
-    }
+    if (path != defaultPicture && CheckDataFile(path, folder) == Refusal::None && Decode(path, size, picture))
+      return true;
   }
-  QImage picture = Decode(defaultPicture, size);
-  if (picture.isNull()) {
-    picture = QImage(size, QImage::Format_RGB32);
-    picture.fill(Qt::white);
+  if (!Decode(defaultPicture, size, picture)) {
+    if (picture->size() != size || picture->format() != QImage::Format_RGB32)
+      *picture = QImage(size, QImage::Format_RGB32);
+    picture->fill(Qt::white);
   }
+  return false;
+}
+
+QImage StageSlidePicture(const QString& folder, const QString& image, const QString& defaultPicture,
+                         const QSize& size, bool* notFound) {
+  QImage picture;
+  *notFound = !LoadStageSlidePicture(&picture, folder, image, defaultPicture, size);
   return picture;
 }
 
-QImage RenderSlideFrame(const QImage& picture, bool notFound, const std::vector<PointerMark>& marks,
-                        const SlideFrameText& text) {
+void DrawSlideFrame(QImage* frame, const QImage& picture, bool notFound, const std::vector<PointerMark>& marks,
+                    const SlideFrameText& text) {
   using namespace ExportFrame;
-  QImage frame(Width, Height, QImage::Format_RGB32);
-  frame.fill(Qt::black);
-  QPainter p(&frame);
+  if (frame->size() != QSize(Width, Height) || frame->format() != QImage::Format_RGB32)
+    *frame = QImage(Width, Height, QImage::Format_RGB32);
+  frame->fill(Qt::black);
+  QPainter p(frame);
   p.setRenderHint(QPainter::TextAntialiasing);
   const QRect slide(0, 0, SlideWidth, SlideHeight);
   p.drawImage(slide, picture);
@@ -121,6 +124,12 @@ QImage RenderSlideFrame(const QImage& picture, bool notFound, const std::vector<
   p.setClipRect(captionRect);
   p.drawText(captionRect, caption, wrap);
   p.end();
+}
+
+QImage RenderSlideFrame(const QImage& picture, bool notFound, const std::vector<PointerMark>& marks,
+                        const SlideFrameText& text) {
+  QImage frame;
+  DrawSlideFrame(&frame, picture, notFound, marks, text);
   return frame;
 }
 

@@ -16,6 +16,11 @@ namespace kemo {
 // a plain file name, or the file is missing or is not a picture.
 QImage StageSlidePicture(const QString& folder, const QString& image, const QString& defaultPicture,
                          const QSize& size, bool* notFound);
+// The same decoded into `picture`, whose memory is used again when it has the size already (many
+// slides drawn in turn then take no fresh memory each, which is dear on a virtual machine); false
+// where the stage shows the default picture as not found.
+bool LoadStageSlidePicture(QImage* picture, const QString& folder, const QString& image,
+                           const QString& defaultPicture, const QSize& size);
 
 struct SlideFrameText {
   int number = 0;  // the slide's number (1-based)
@@ -28,6 +33,9 @@ struct SlideFrameText {
 // slide's number and caption; the presenter's place is left black (the encoder lays the video there).
 QImage RenderSlideFrame(const QImage& picture, bool notFound, const std::vector<PointerMark>& marks,
                         const SlideFrameText& text);
+// The same drawn into `frame`, whose memory is used again when it has the size already.
+void DrawSlideFrame(QImage* frame, const QImage& picture, bool notFound, const std::vector<PointerMark>& marks,
+                    const SlideFrameText& text);
 
 // The pointer marker: the stage's red square with its "●", at the frame's scale.
 QImage RenderPointerGlyph();

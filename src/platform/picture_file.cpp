@@ -8,22 +8,28 @@
 
 namespace kemo {
 
-QImage ReadPictureFile(const QString& path, const QSize& size) {
+bool ReadPictureFile(const QString& path, const QSize& size, QImage* image) {
   const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return {};
+  if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return {};
+    return false;
   }
   QFile file;
   if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
-    return {};
+    return false;
   }
   QImageReader reader(&file);
   if (size.isValid() && !size.isEmpty()) reader.setScaledSize(size);
-  return reader.read();
+  return reader.read(image) && !image->isNull();
+}
+
+QImage ReadPictureFile(const QString& path, const QSize& size) {
+  QImage image;
+  if (!ReadPictureFile(path, size, &image)) return {};
+  return image;
 }
 
 }  // namespace kemo

@@ -10,5 +10,8 @@ namespace kemo {
 // device put in a picture's place between a check and the read is never waited on. A null image
 // when there is no such file or it does not decode.
 QImage ReadPictureFile(const QString& path, const QSize& size = QSize());
+// The same into `image`, whose memory is used again when it already has the size and format;
+// false when nothing was decoded.
+bool ReadPictureFile(const QString& path, const QSize& size, QImage* image);
 
 }  // namespace kemo
