@@ -13,12 +13,7 @@ scenes_before=$(grep -o '<scene ' "$SAMPLE/content.xml" | wc -l)
 points_before=$(grep -o '<p ' "$SAMPLE/content.xml" | wc -l)
 start_x
 
-"$EDITOR_BIN" >"$WORK/editor.log" 2>&1 &
-EDITOR_PID=$!
-wid=$(wait_window "Kemo.Editor" 20) || fail "the editor window did not appear"
-sleep 0.5
-locate_client "$wid"
-xdotool windowfocus --sync "$wid"
+launch_editor
 
 # Open the sample folder with フォルダ指定 (Ctrl+O): the folder dialog takes the typed path.
 xdotool key ctrl+o

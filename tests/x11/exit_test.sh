@@ -9,25 +9,6 @@ SAMPLE="$WORK/exit sample"
 make_folder "$SAMPLE" 6
 start_x
 
-launch() {
-  "$EDITOR_BIN" >"$WORK/editor.log" 2>&1 &
-  EDITOR_PID=$!
-  wid=$(wait_window "Kemo.Editor" 20) || fail "the editor window did not appear"
-  sleep 0.5
-  locate_client "$wid"
-  xdotool windowfocus --sync "$wid"
-}
-
-open_sample() {
-  xdotool key ctrl+o
-  local dlg
-  dlg=$(wait_window "KemoRecorderのデータフォルダを指定してください" 10) || fail "no folder dialog"
-  xdotool windowfocus --sync "$dlg"
-  sleep 0.3
-  xdotool type --delay 10 "$SAMPLE"
-  xdotool key Return
-}
-
 # Ctrl+X, はい; prints the milliseconds from the answer to the end of the process and fails when
 # the caption showed the player playing meanwhile or the process outlived $1 ms.
 exit_editor() {
@@ -55,12 +36,12 @@ exit_editor() {
 }
 
 # No folder (state 9).
-launch
+launch_editor
 exit_editor no-folder 1500
 
 # A folder whose video is not converted yet (state 8).
-launch
-open_sample
+launch_editor
+open_folder "$SAMPLE"
 answer_box convert-hint
 wait_title "$wid" "exit sample"
 exit_editor not-converted 1500
@@ -69,8 +50,8 @@ exit_editor not-converted 1500
 # question is answered during that wait.
 # An AVI header (the editor loads nothing else) over bytes no decoder can read.
 { printf 'RIFF\x04\x00\x00\x00AVI '; head -c 20000 /dev/urandom; } >"$SAMPLE/Video.avi"
-launch
-open_sample
+launch_editor
+open_folder "$SAMPLE"
 wait_title "$wid" "exit sample"
 sleep 0.5
 xdotool mousemove --sync $((CLIENT_X + (3840 + 120 + 2500) / 15)) $((CLIENT_Y + 575 + 21)) click 1
@@ -81,13 +62,13 @@ exit_editor during-wait 1500
 # plays the File menu is off; the system's close route is timed in the real player's tests.)
 make_folder "$SAMPLE" 6 avi
 play_x=$((120 + 210)); play_y=$((360 + 3195 - 165))
-launch
-open_sample
+launch_editor
+open_folder "$SAMPLE"
 wait_title "$wid" "exit sample"
 sleep 0.5
 exit_editor video-loaded 2500
-launch
-open_sample
+launch_editor
+open_folder "$SAMPLE"
 wait_title "$wid" "exit sample"
 sleep 0.5
 click_twips $play_x $play_y

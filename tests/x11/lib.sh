@@ -76,6 +76,33 @@ wait_window() {
 
 shot() { import -window root "$SHOTS/$1.png"; }
 
+# Starts the editor ($@: its arguments) and waits for its window: sets EDITOR_PID, wid and the
+# client area's place (locate_client), and gives the window the focus.
+launch_editor() {
+  "$EDITOR_BIN" "$@" >"$WORK/editor.log" 2>&1 &
+  EDITOR_PID=$!
+  wid=$(wait_window "Kemo.Editor" 20) || fail "the editor window did not appear"
+  sleep 0.5
+  locate_client "$wid"
+  xdotool windowfocus --sync "$wid"
+}
+
+# Types a path ($2) into the folder dialog titled $1 and confirms it.
+pick_folder() {
+  local dlg
+  dlg=$(wait_window "$1" 10) || fail "no folder dialog '$1'"
+  xdotool windowfocus --sync "$dlg"
+  sleep 0.3
+  xdotool type --delay 10 "$2"
+  xdotool key Return
+}
+
+# フォルダ指定 (Ctrl+O) of the folder $1.
+open_folder() {
+  xdotool key ctrl+o
+  pick_folder "KemoRecorderのデータフォルダを指定してください" "$1"
+}
+
 # The editor's geometry: the window, and its client area (below the menu bar) in pixels.
 CLIENT_W=1005
 CLIENT_H=685

@@ -20,18 +20,8 @@ mapfile -t times < <(ffprobe -v error -select_streams v -show_entries packet=pts
 frame_at() { printf '%s\n' "${times[@]}" | awk -v t="$1" '$1 <= t + 0.000001 { n = NR - 1 } END { print n }'; }
 start_x
 
-"$EDITOR_BIN" >"$WORK/editor.log" 2>&1 &
-EDITOR_PID=$!
-wid=$(wait_window "Kemo.Editor" 20) || fail "the editor window did not appear"
-sleep 0.5
-locate_client "$wid"
-xdotool windowfocus --sync "$wid"
-xdotool key ctrl+o
-dlg=$(wait_window "KemoRecorderのデータフォルダを指定してください" 10) || fail "no folder dialog"
-xdotool windowfocus --sync "$dlg"
-sleep 0.3
-xdotool type --delay 10 "$DATA"
-xdotool key Return
+launch_editor
+open_folder "$DATA"
 wait_title "$wid" "frames"
 sleep 1
 

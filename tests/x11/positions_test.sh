@@ -7,18 +7,8 @@ SAMPLE="$WORK/positions sample"
 make_folder "$SAMPLE" 20 avi
 start_x
 
-"$EDITOR_BIN" >"$WORK/editor.log" 2>&1 &
-EDITOR_PID=$!
-wid=$(wait_window "Kemo.Editor" 20) || fail "the editor window did not appear"
-sleep 0.5
-locate_client "$wid"
-xdotool windowfocus --sync "$wid"
-xdotool key ctrl+o
-dlg=$(wait_window "KemoRecorderのデータフォルダを指定してください" 10) || fail "no folder dialog"
-xdotool windowfocus --sync "$dlg"
-sleep 0.3
-xdotool type --delay 10 "$SAMPLE"
-xdotool key Return
+launch_editor
+open_folder "$SAMPLE"
 wait_title "$wid" "positions sample"
 sleep 1
 

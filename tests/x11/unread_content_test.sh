@@ -42,16 +42,6 @@ file_menu() {
   xdotool key Return
 }
 
-# Types a path into the folder dialog titled $1.
-pick_folder() {
-  local dlg
-  dlg=$(wait_window "$1" 10) || fail "no folder dialog '$1'"
-  xdotool windowfocus --sync "$dlg"
-  sleep 0.3
-  xdotool type --delay 10 "$2"
-  xdotool key Return
-}
-
 # answer_box without the screenshot, for the saves that must fit into one minute.
 answer_quick() {
   local id
@@ -66,16 +56,10 @@ answer_quick() {
 }
 
 start_x
-"$EDITOR_BIN" >"$WORK/editor.log" 2>&1 &
-EDITOR_PID=$!
-wid=$(wait_window "Kemo.Editor" 20) || fail "the editor window did not appear"
-sleep 0.5
-locate_client "$wid"
-xdotool windowfocus --sync "$wid"
+launch_editor
 
 # Open the folder: the parser's reason.
-xdotool key ctrl+o
-pick_folder "KemoRecorderのデータフォルダを指定してください" "$BROKEN"
+open_folder "$BROKEN"
 answer_box u01-parse-error
 wait_title "$wid" "broken"
 broken_kept "open"
@@ -128,8 +112,7 @@ for b in "$BROKEN"/content-backup-*.xml; do cmp -s "$b" "$WORK/broken.orig" && k
 
 # The good folder: three saves within one minute.
 xdotool windowfocus --sync "$wid"
-xdotool key ctrl+o
-pick_folder "KemoRecorderのデータフォルダを指定してください" "$GOOD"
+open_folder "$GOOD"
 wait_title "$wid" "good"
 sleep 0.5
 # Three saves take a few seconds: with 20 left in the minute they share it.
