@@ -46,6 +46,16 @@ void MakeChanges(test::HistoryWindow& f) {
   }
 }
 
+// The registered tables a journal's replay gave.
+std::unique_ptr<Tables> TablesOf(const RecoveredWork& work) {
+  auto t = std::make_unique<Tables>();
+  t->sld = work.sld;
+  t->cur = work.cur;
+  t->sldCnt = work.sldCnt;
+  t->curCnt = work.curCnt;
+  return t;
+}
+
 bool SameRun(const Editor& a, const Editor& b) {
   if (a.recCurCnt != b.recCurCnt) return false;
   for (int i = 0; i < kSlots; ++i)
@@ -105,12 +115,8 @@ TEST(Recovery, WorkLeftByAnEditorThatStoppedIsRestoredOnOpenOrDiscarded) {
   auto replay = std::make_unique<RecoveredWork>();
   ASSERT_TRUE(ReadJournal(journal, nullptr, replay.get()));
   EXPECT_FALSE(replay->damaged);
-  Tables replayed;
-  replayed.sld = replay->sld;
-  replayed.cur = replay->cur;
-  replayed.sldCnt = replay->sldCnt;
-  replayed.curCnt = replay->curCnt;
-  EXPECT_TRUE(replayed.Same(*Tables::Of(third.ed))) << replayed.FirstDifference(*Tables::Of(third.ed));
+  const auto replayed = TablesOf(*replay);
+  EXPECT_TRUE(replayed->Same(*Tables::Of(third.ed))) << replayed->FirstDifference(*Tables::Of(third.ed));
 
   // A save ends the journal; so does the normal end of the program.
   OnFileSave(third.ed);
@@ -286,12 +292,8 @@ TEST(Recovery, ATornOrForeignJournalRestoresWhatItsGoodRecordsHold) {
   auto work = std::make_unique<RecoveredWork>();
   ASSERT_TRUE(ReadJournal(journal, nullptr, work.get()));
   EXPECT_TRUE(work->damaged);
-  Tables t;
-  t.sld = work->sld;
-  t.cur = work->cur;
-  t.sldCnt = work->sldCnt;
-  t.curCnt = work->curCnt;
-  EXPECT_TRUE(t.Same(*afterFirst)) << t.FirstDifference(*afterFirst);
+  const auto t = TablesOf(*work);
+  EXPECT_TRUE(t->Same(*afterFirst)) << t->FirstDifference(*afterFirst);
   // Bytes that are no journal at all: nothing is read.
   test::WriteFile(journal, QByteArray("not a journal at all, just text"));
   EXPECT_FALSE(ReadJournal(journal, nullptr, work.get()));
