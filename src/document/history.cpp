@@ -74,6 +74,18 @@ QByteArray Digest(const SlideArray& sld, int sldCnt, const PointArray& cur, int 
   return h.result();
 }
 
+// The identity of the content.xml at `path`: the one taken from the bytes just read or written
+// while it still describes the file there (name, size and time), else the file's own. Saves
+// reading and hashing the whole file a second time after every open and save.
+FileIdentity CurrentIdentity(const FileIdentity& known, const QString& path) {
+  if (known.Exists() && known.path == path) {
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() == known.size && info.lastModified().toMSecsSinceEpoch() == known.modifiedMs)
+      return known;
+  }
+  return IdentifyFile(path);
+}
+
 template <class Rec>
 void CopyRange(std::array<Rec, kSlots>& to, const std::array<Rec, kSlots>& from, int first, int end) {
   for (int i = std::max(first, 0); i < std::min(end, kSlots); ++i) to[i] = from[i];
@@ -214,7 +226,7 @@ struct HistoryAccess {
     h.rec_ = ed.recCur;
     h.recCnt_ = ed.recCurCnt;
     DropSteps(h, saved ? 0 : -1);
-    h.content_ = ed.DataFolder.isEmpty() ? FileIdentity{} : IdentifyFile(ed.ContentPath());
+    h.content_ = ed.DataFolder.isEmpty() ? FileIdentity{} : CurrentIdentity(h.content_, ed.ContentPath());
     h.folder_ = ed.DataFolder;
     Derive(ed);
   }
@@ -225,7 +237,7 @@ struct HistoryAccess {
     // them the saved state: they become the copy.
     Take(ed, h, nullptr);
     h.saved_ = h.index_;
-    h.content_ = IdentifyFile(ed.ContentPath());
+    h.content_ = CurrentIdentity(h.content_, ed.ContentPath());
     h.journal_.Discard();
     h.folder_ = ed.DataFolder;
     // A recorded run is not in content.xml: its journal starts again at once.

@@ -24,6 +24,7 @@ constexpr char kRecorded = 'R';  // a splice of the recorded run
 constexpr int32_t kVersion = 1;
 // A journal larger than this is not one of ours.
 constexpr qint64 kMaxJournalBytes = qint64(1) << 30;
+constexpr qint64 kMaxHeaderBytes = 64 * 1024;
 
 uint32_t Fnv1a(const char* p, qsizetype n) {
   uint32_t h = 2166136261u;
@@ -112,6 +113,7 @@ FileIdentity IdentifyFile(const QString& path) {
   id.size = info.size();
   id.modifiedMs = info.lastModified().toMSecsSinceEpoch();
   id.hash = hash.result();
+  id.path = path;
   return id;
 }
 
@@ -121,6 +123,7 @@ FileIdentity IdentifyBytes(const QString& path, const QByteArray& bytes) {
   id.size = bytes.size();
   id.modifiedMs = info.lastModified().toMSecsSinceEpoch();
   id.hash = QCryptographicHash::hash(bytes, kContentHash);
+  id.path = path;
   return id;
 }
 
@@ -140,7 +143,9 @@ QString JournalPathFor(const QString& dataFolder) {
 bool ReadJournal(const QString& path, JournalHeader* header, RecoveredWork* work) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxJournalBytes) return false;
-  const QByteArray all = f.readAll();
+  // The header is the first record, and small (a folder's path and a hash): for it alone the start
+  // of the file is enough.
+  const QByteArray all = work ? f.readAll() : f.read(kMaxHeaderBytes);
   const char* p = all.constData();
   const char* end = p + all.size();
   bool haveHeader = false;

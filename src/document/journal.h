@@ -20,6 +20,7 @@ struct FileIdentity {
   qint64 size = -1;  // -1: there was no file
   qint64 modifiedMs = 0;
   QByteArray hash;
+  QString path;  // the file it was taken of (not kept in a journal)
   bool Exists() const { return size >= 0; }
   bool SameContent(const FileIdentity& o) const { return size == o.size && hash == o.hash; }
 };
