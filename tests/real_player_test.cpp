@@ -1,6 +1,8 @@
 // The real QMediaPlayer (GStreamer, offscreen, silent audio sink) in the real window, playing an AVI
 // made by ffmpeg with the conversion's own options.
+#include <QAudioOutput>
 #include <QDir>
+#include <QMediaPlayer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
@@ -96,6 +98,41 @@ class RealPlayer : public ::testing::Test {
 };
 
 }  // namespace
+
+// The window shows before the media machinery starts: the player makes it at its first load (or
+// when asked to prepare), puts the picture into the view already placed, and keeps the sound off
+// when it was switched off before.
+TEST_F(RealPlayer, TheMediaMachineryStartsAtTheFirstLoadAndKeepsWhatWasSetBefore) {
+  RealWindow w;
+  MediaPlayer& player = *w.player;
+  EXPECT_EQ(w.window->findChild<QVideoWidget*>(), nullptr);
+  EXPECT_EQ(player.findChild<QMediaPlayer*>(), nullptr);
+  player.SetMute(true);
+  player.SetURL(QString());
+  EXPECT_EQ(player.PlayState(), PlayState::Undefined);
+  EXPECT_EQ(player.CurrentPosition(), 0.0);
+
+  w.Open(data.path());
+  ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Ready; }, 5000));
+  auto* video = w.window->findChild<QVideoWidget*>(QStringLiteral("WMPV_video"));
+  ASSERT_NE(video, nullptr);
+  EXPECT_TRUE(video->isVisible());
+  EXPECT_GT(video->height(), 50) << "the picture did not take the view's space";
+  auto* audio = player.findChild<QAudioOutput*>();
+  ASSERT_NE(audio, nullptr);
+  EXPECT_TRUE(audio->isMuted());
+  auto* mute = w.window->findChild<QToolButton*>(QStringLiteral("WMPV_mute"));
+  ASSERT_NE(mute, nullptr);
+  EXPECT_TRUE(mute->isChecked());
+
+  // Frames reach the picture.
+  player.Play();
+  EXPECT_TRUE(WaitUntil([&] { return video->videoSink() && video->videoSink()->videoFrame().isValid(); }, 5000));
+  player.Pause();
+  player.Prepare();
+  EXPECT_EQ(player.findChildren<QMediaPlayer*>().size(), 1);
+  EXPECT_EQ(w.window->findChildren<QVideoWidget*>().size(), 1);
+}
 
 TEST_F(RealPlayer, PlaysPausesSeeksAndStopsAtTheEnd) {
   RealWindow w;

@@ -12,6 +12,7 @@
 #include "export/export_command.h"
 #include "platform/beep.h"
 #include "platform/file_dialogs.h"
+#include "platform/first_paint.h"
 #include "platform/heap.h"
 #include "platform/media_player.h"
 #include "platform/message_box.h"
@@ -21,6 +22,17 @@
 #include "platform/paths.h"
 #include "platform/single_instance.h"
 #include "platform/work_folder.h"
+
+namespace {
+
+// The program's own icon, unless the user's icon theme has one of that name.
+void SetWindowIcon() {
+  QIcon own;
+  for (int size : {16, 32, 48, 64, 128, 256}) own.addFile(QStringLiteral(":/icons/kemo-editor-%1.png").arg(size));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kemo-editor"), own));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   kemo::TuneHeap();
@@ -40,11 +52,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kemo.Editor"));
   QGuiApplication::setDesktopFileName(QStringLiteral("org.kemo.editor"));
-  {
-    QIcon own;
-    for (int size : {16, 32, 48, 64, 128, 256}) own.addFile(QStringLiteral(":/icons/kemo-editor-%1.png").arg(size));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kemo-editor"), own));
-  }
   // The style's pixmap cache need not hold more than a few of its drawings.
   QPixmapCache::setCacheLimit(2048);
 
@@ -100,6 +107,13 @@ int main(int argc, char** argv) {
   });
   window.FitToScreen();
   window.show();
+  // What the window need not wait for is done once it is seen: its icon, and the start of the media
+  // and sound machinery (which the first video or beep would otherwise do).
+  kemo::AfterFirstPaint(&window, [&player, &beeper] {
+    SetWindowIcon();
+    player->Prepare();
+    beeper.Prepare();
+  });
   // A later start's folder opens after the socket's handler has returned (its questions run their
   // own event loops).
   QObject::connect(&instance, &kemo::SingleInstance::FolderRequested, &window,

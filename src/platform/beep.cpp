@@ -24,8 +24,18 @@ QAudioFormat ChooseFormat(const QAudioDevice& device) {
 
 }  // namespace
 
-ToneBeeper::ToneBeeper(QObject* parent) : QObject(parent), device_(QMediaDevices::defaultAudioOutput()) {
+ToneBeeper::ToneBeeper(QObject* parent) : QObject(parent) {}
+
+void ToneBeeper::Prepare() {
+  if (prepared_) return;
+  prepared_ = true;
+  device_ = QMediaDevices::defaultAudioOutput();
   format_ = ChooseFormat(device_);
+}
+
+bool ToneBeeper::HasOutput() {
+  Prepare();
+  return !device_.isNull();
 }
 
 ToneBeeper::~ToneBeeper() {
@@ -86,7 +96,7 @@ QByteArray ToneBeeper::ToneSamples(int frequency, int durationMs, const QAudioFo
 }
 
 void ToneBeeper::Beep(int frequency, int durationMs) {
-  if (device_.isNull()) {
+  if (!HasOutput()) {
     QApplication::beep();
     return;
   }

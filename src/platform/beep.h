@@ -31,8 +31,11 @@ class ToneBeeper : public QObject, public Beeper {
 
   // True while a tone plays or waits.
   bool Busy() const { return sink_ != nullptr || !queue_.empty(); }
+  // Finds the audio output (which starts the sound system): done at the first beep unless called
+  // before, once the window shows.
+  void Prepare();
   // True when tones go to an audio output (not to the bell).
-  bool HasOutput() const { return !device_.isNull(); }
+  bool HasOutput();
   // Tones handed to the audio output, and tones dropped because a group still sounded.
   int Played() const { return played_; }
   int Dropped() const { return dropped_; }
@@ -41,6 +44,7 @@ class ToneBeeper : public QObject, public Beeper {
   void PlayNext();
   void Finish(QAudioSink* sink, bool failed);
 
+  bool prepared_ = false;
   QAudioDevice device_;
   QAudioFormat format_;
   QAudioSink* sink_ = nullptr;

@@ -39,6 +39,8 @@ class MediaPlayer : public QObject {
   virtual void SetCurrentPosition(double seconds) = 0;
   virtual double Duration() const = 0;
   virtual void SetMute(bool mute) = 0;
+  // Makes ready, ahead of the first load, what the player needs to play (a load does it too).
+  virtual void Prepare() {}
   // The picture (and its transport bar) to place in the window; null for players without one.
   virtual QWidget* View() { return nullptr; }
   // True while the player stands stopped because the media played to its end (not because it was

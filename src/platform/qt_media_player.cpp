@@ -64,9 +64,23 @@ class PlayerView : public QWidget {
 
 class QtMediaPlayer : public MediaPlayer {
  public:
-  QtMediaPlayer() {
+  QtMediaPlayer() = default;
+
+  ~QtMediaPlayer() override {
+    if (view_) {
+      view_->onDestroy = nullptr;
+      delete view_.data();
+    }
+    if (player_) player_->setVideoOutput(nullptr);
+  }
+
+  // The media machinery (GStreamer, its plugins, the sound devices) takes longer to start than
+  // the whole window takes to build: it is made here, after the window shows, or at the first load.
+  void Prepare() override {
+    if (player_) return;
     player_ = new QMediaPlayer(this);
     audio_ = new QAudioOutput(this);
+    audio_->setMuted(muted_);
     player_->setAudioOutput(audio_);
     connect(player_, &QMediaPlayer::playbackStateChanged, this, [this] { Update(); });
     connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
@@ -81,14 +95,7 @@ class QtMediaPlayer : public MediaPlayer {
       if (slider_) slider_->setRange(0, static_cast<int>(qMax<qint64>(ms, 0)));
     });
     connect(player_, &QMediaPlayer::errorOccurred, this, [this] { Update(); });
-  }
-
-  ~QtMediaPlayer() override {
-    if (view_) {
-      view_->onDestroy = nullptr;
-      delete view_.data();
-    }
-    player_->setVideoOutput(nullptr);
+    if (view_) AddPicture();
   }
 
   void SetURL(const QString& path) override {
@@ -98,9 +105,12 @@ class QtMediaPlayer : public MediaPlayer {
     pendingSeek_.reset();
     heldPosition_.reset();
     if (path.isEmpty()) {
-      player_->stop();
-      player_->setSource(QUrl());
+      if (player_) {
+        player_->stop();
+        player_->setSource(QUrl());
+      }
     } else {
+      Prepare();
       const QUrl url = QUrl::fromLocalFile(path);
       // The same file again (a new conversion replaced it): load it anew, not keep the old one.
       if (player_->source() == url) player_->setSource(QUrl());
@@ -111,7 +121,7 @@ class QtMediaPlayer : public MediaPlayer {
   QString URL() const override { return url_; }
   int PlayState() const override { return url_.isEmpty() ? PlayState::Undefined : state_; }
   QString Status() const override {
-    return StatusTextOf(PlayState(), player_->mediaStatus() == QMediaPlayer::InvalidMedia);
+    return StatusTextOf(PlayState(), player_ && player_->mediaStatus() == QMediaPlayer::InvalidMedia);
   }
 
   void Play() override {
@@ -168,7 +178,8 @@ class QtMediaPlayer : public MediaPlayer {
   }
 
   void SetMute(bool mute) override {
-    audio_->setMuted(mute);
+    muted_ = mute;
+    if (audio_) audio_->setMuted(mute);
     if (muteButton_) muteButton_->setChecked(mute);
   }
 
@@ -189,13 +200,13 @@ class QtMediaPlayer : public MediaPlayer {
     auto* column = new QVBoxLayout(view);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(1);
-    video_ = new QVideoWidget(view);
-    video_->setObjectName(QStringLiteral("WMPV_video"));
-    video_->setAutoFillBackground(true);
-    QPalette p = video_->palette();
+    // Black until the picture is made (with the media machinery).
+    blank_ = new QWidget(view);
+    blank_->setAutoFillBackground(true);
+    QPalette p = blank_->palette();
     p.setColor(QPalette::Window, Qt::black);
-    video_->setPalette(p);
-    column->addWidget(video_, 1);
+    blank_->setPalette(p);
+    column->addWidget(blank_, 1);
 
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(2, 0, 2, 0);
@@ -243,20 +254,36 @@ class QtMediaPlayer : public MediaPlayer {
         Q_EMIT SeekRequested(static_cast<double>(slider_->sliderPosition()) / 1000.0);
     });
     connect(muteButton_, &QToolButton::toggled, this, [this](bool on) {
-      audio_->setMuted(on);
+      muted_ = on;
+      if (audio_) audio_->setMuted(on);
       muteButton_->setIcon(muteButton_->style()->standardIcon(on ? QStyle::SP_MediaVolumeMuted
                                                                  : QStyle::SP_MediaVolume));
     });
+    muteButton_->setChecked(muted_);
 
-    player_->setVideoOutput(video_);
     view->onDestroy = [this] {
-      player_->setVideoOutput(nullptr);
+      if (player_) player_->setVideoOutput(nullptr);
       video_ = nullptr;
+      blank_ = nullptr;
       playButton_ = nullptr;
       slider_ = nullptr;
       muteButton_ = nullptr;
     };
+    if (player_) AddPicture();
     UpdateBar();
+  }
+
+  // The picture takes the black stand-in's place.
+  void AddPicture() {
+    if (video_ || !blank_) return;
+    video_ = new QVideoWidget(view_);
+    video_->setObjectName(QStringLiteral("WMPV_video"));
+    video_->setAutoFillBackground(true);
+    video_->setPalette(blank_->palette());
+    static_cast<QBoxLayout*>(view_->layout())->insertWidget(0, video_, 1);
+    delete blank_;
+    blank_ = nullptr;
+    player_->setVideoOutput(video_);
   }
 
   void UpdateBar() {
@@ -271,6 +298,7 @@ class QtMediaPlayer : public MediaPlayer {
   // is then (changes in between fold into one), never a stale value: a stale "playing" arriving
   // after a pause would make the editor play again, and the pause that follows would repeat it.
   void Update() {
+    if (!player_) return;
     const QMediaPlayer::PlaybackState pb = player_->playbackState();
     if (pb == QMediaPlayer::PlayingState || pb == QMediaPlayer::PausedState) started_ = true;
     if (deliveryPending_) return;
@@ -314,6 +342,7 @@ class QtMediaPlayer : public MediaPlayer {
   QAudioOutput* audio_ = nullptr;
   QPointer<PlayerView> view_;
   QVideoWidget* video_ = nullptr;
+  QWidget* blank_ = nullptr;
   QToolButton* playButton_ = nullptr;
   QSlider* slider_ = nullptr;
   QToolButton* muteButton_ = nullptr;
@@ -321,6 +350,7 @@ class QtMediaPlayer : public MediaPlayer {
   int state_ = PlayState::Undefined;
   bool started_ = false;
   bool deliveryPending_ = false;
+  bool muted_ = false;
   double lastPosition_ = 0.0;
   std::optional<qint64> pendingSeek_;
   std::optional<double> heldPosition_;
