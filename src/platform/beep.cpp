@@ -1,5 +1,7 @@
 #include "platform/beep.h"
 
+#include "platform/media_plugins.h"
+
 #include <QApplication>
 #include <QAudioSink>
 #include <QMediaDevices>
@@ -29,6 +31,7 @@ ToneBeeper::ToneBeeper(QObject* parent) : QObject(parent) {}
 void ToneBeeper::Prepare() {
   if (prepared_) return;
   prepared_ = true;
+  LeaveOutCaptureDevices();
   device_ = QMediaDevices::defaultAudioOutput();
   format_ = ChooseFormat(device_);
 }

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "platform/media_player.h"
+#include "platform/media_plugins.h"
 
 namespace kemo {
 
@@ -78,6 +79,7 @@ class QtMediaPlayer : public MediaPlayer {
   // the whole window takes to build: it is made here, after the window shows, or at the first load.
   void Prepare() override {
     if (player_) return;
+    LeaveOutCaptureDevices();
     player_ = new QMediaPlayer(this);
     audio_ = new QAudioOutput(this);
     audio_->setMuted(muted_);
