@@ -48,12 +48,7 @@ void MakeChanges(test::HistoryWindow& f) {
 
 // The registered tables a journal's replay gave.
 std::unique_ptr<Tables> TablesOf(const RecoveredWork& work) {
-  auto t = std::make_unique<Tables>();
-  t->sld = work.sld;
-  t->cur = work.cur;
-  t->sldCnt = work.sldCnt;
-  t->curCnt = work.curCnt;
-  return t;
+  return Tables::Of(work.sld, work.sldCnt, work.cur, work.curCnt);
 }
 
 bool SameRun(const Editor& a, const Editor& b) {

@@ -1,5 +1,7 @@
 #include "platform/media_plugins.h"
 
+#include <QByteArray>
+#include <QtGlobal>
 #include <dlfcn.h>
 
 namespace kemo {
@@ -15,6 +17,9 @@ void LeaveOutCaptureDevices() {
   static bool done = false;
   if (done) return;
   done = true;
+  // Another media backend chosen by the user does not use GStreamer at all.
+  const QByteArray backend = qgetenv("QT_MEDIA_BACKEND");
+  if (!backend.isEmpty() && backend != "gstreamer") return;
   // The library the media backend loads; taken at run time, so that the editor neither needs its
   // headers nor loads it before the window shows.
   void* gst = dlopen("libgstreamer-1.0.so.0", RTLD_NOW | RTLD_GLOBAL);

@@ -5,7 +5,8 @@ namespace kemo {
 
 // Keeps GStreamer from loading the plugins of capture devices and graphics cards (cameras, capture
 // cards, Vulkan devices), with their libraries, only to list devices the editor never uses. Done
-// once, before the first player or sound device is made; without GStreamer it does nothing.
+// once, before the first player or sound device is made; without GStreamer, or with another media
+// backend chosen, it does nothing.
 void LeaveOutCaptureDevices();
 
 }  // namespace kemo

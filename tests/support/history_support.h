@@ -35,14 +35,15 @@ struct Tables {
   PointArray cur{};
   int sldCnt = 0, curCnt = 0;
 
-  static std::unique_ptr<Tables> Of(const Editor& ed) {
+  static std::unique_ptr<Tables> Of(const SlideArray& sld, int sldCnt, const PointArray& cur, int curCnt) {
     auto t = std::make_unique<Tables>();
-    t->sld = ed.Sld;
-    t->cur = ed.Cur;
-    t->sldCnt = ed.SldCnt;
-    t->curCnt = ed.CurCnt;
+    t->sld = sld;
+    t->cur = cur;
+    t->sldCnt = sldCnt;
+    t->curCnt = curCnt;
     return t;
   }
+  static std::unique_ptr<Tables> Of(const Editor& ed) { return Of(ed.Sld, ed.SldCnt, ed.Cur, ed.CurCnt); }
   bool Same(const Tables& o) const { return FirstDifference(o).empty(); }
   std::string FirstDifference(const Tables& o) const {
     std::ostringstream s;
