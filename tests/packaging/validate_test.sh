@@ -16,7 +16,9 @@ if echo "$out" | grep -Eq 'error|warning|exit status'; then echo "FAIL: desktop-
 
 appstreamcli validate --no-net --explain "$metainfo" || { echo "FAIL: appstreamcli validate"; exit 1; }
 
-grep -qx 'Categories=AudioVideo;Video;Education;' "$desktop" || { echo "FAIL: categories"; exit 1; }
+grep -qx 'Categories=AudioVideo;Video;AudioVideoEditing;' "$desktop" || { echo "FAIL: categories"; exit 1; }
+grep -qx 'MimeType=inode/directory;' "$desktop" || { echo "FAIL: the entry does not take folders"; exit 1; }
+grep -q '<project_license>MIT</project_license>' "$metainfo" || { echo "FAIL: the metainfo's licence"; exit 1; }
 grep -q '^Name\[ja\]=' "$desktop" && grep -q '^Name=' "$desktop" || { echo "FAIL: names"; exit 1; }
 grep -qx 'Icon=kemo-editor' "$desktop" || { echo "FAIL: icon name"; exit 1; }
 grep -q '<launchable type="desktop-id">org.kemo.editor.desktop</launchable>' "$metainfo" || {
