@@ -65,17 +65,16 @@ set(CPACK_PACKAGE_VENDOR "Kemo")
 set(CPACK_PACKAGE_CONTACT "${KEMO_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KEMO_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor for recorded lecture data folders (slides, pointer track, video)")
-# The extended description: cpack takes the lines after the summary as they are, each to be indented
-# by one blank in the control file.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Kemo.Editor opens the data folder of a recorded lecture (the video, the slide
-pictures and content.xml), plays the video and keeps the slide list, the
-mouse-pointer track and the slide with its pointer marker in step with the
-playback time. Slides and pointer runs are edited or recorded anew and saved
-with a time-stamped backup; unsaved work survives a crash in a recovery journal.
+# The extended description (cpack puts the summary before it and indents each line by one blank).
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Kemo.Editor opens the data folder of a recorded lecture (the video, the
+slide pictures and content.xml), plays the video and keeps the slide list,
+the mouse-pointer track and the slide with its pointer marker in step with
+the playback time. Slides and pointer runs are edited or recorded anew and
+saved with a time-stamped backup; unsaved work survives a crash in a
+recovery journal.
 .
-It converts the recorder's FLV video to AVI and exports a lecture as one MP4
-with ffmpeg, also from the command line for many folders at once. The
+It converts the recorder's FLV video to AVI and exports a lecture as one
+MP4 with ffmpeg, also from the command line for many folders at once. The
 interface is in Japanese.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
