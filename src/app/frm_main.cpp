@@ -624,8 +624,8 @@ bool FrmMain::OnMainWindowUnload() {
   ed_.ui.frRecTimer->stop();
   ed_.ui.WaitTm->stop();
   for (RecordSet* rs : {ed_.RS_SLD, ed_.RS_CUR, ed_.RS_SLDEDT, ed_.RS_recCUR}) rs->Close();
-  // A normal end: the unsaved work was answered for by the exit question.
-  EndJournal(ed_);
+  // A normal end: the unsaved work was answered for by the exit question (an end by a signal keeps it).
+  if (!keepJournal_) EndJournal(ed_);
   shutDown_ = true;
   return true;
 }

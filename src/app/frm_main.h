@@ -42,6 +42,10 @@ class FrmMain : public QMainWindow {
   // offered, naming its folder; はい opens that folder with the work restored.
   void OfferRecoveryAtStart();
 
+  // A termination signal (logout, Ctrl+C, a closed terminal): the editor ends as 終了 does, without
+  // asking, and the unsaved work stays in the recovery journal for the next start.
+  void EndBySignal();
+
   // Play or pause, as the player's own button does; nothing without a video.
   void TogglePlayback();
 
@@ -65,6 +69,7 @@ class FrmMain : public QMainWindow {
 
   Editor ed_;
   bool shutDown_ = false;
+  bool keepJournal_ = false;
   std::unique_ptr<RecordSet> rsSld_, rsCur_, rsSldEdt_, rsRecCur_;
   std::unique_ptr<RecentFolders> recent_;
   QMenu* mnuFileRecent_ = nullptr;

@@ -21,6 +21,7 @@
 #include "platform/services.h"
 #include "platform/paths.h"
 #include "platform/single_instance.h"
+#include "platform/termination_signals.h"
 #include "platform/work_folder.h"
 
 namespace {
@@ -99,6 +100,9 @@ int main(int argc, char** argv) {
   window.ed().UserWorkFolder = work.path();
   window.ed().UserWorkBase = work.base();
   messages.SetOwner(&window);
+  // A logout, Ctrl+C or a closed terminal ends the editor as 終了 does, keeping the unsaved work.
+  kemo::TerminationSignals termination;
+  QObject::connect(&termination, &kemo::TerminationSignals::Received, &window, [&window] { window.EndBySignal(); });
   dialogs.SetOwner(&window);
   QObject::connect(&instance, &kemo::SingleInstance::RaiseRequested, &window, [&window] {
     window.showNormal();

@@ -458,6 +458,8 @@ QString OfferRecoveryAtStart(Editor& ed) {
       ed.history->SetAgreedJournal(path);
       return header.folder;
     }
+    // A question closed because the editor is ending (a termination signal) was not answered.
+    if (ed.ExitConfirmed) return {};
     QFile::remove(path);
   }
   return {};

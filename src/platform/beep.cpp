@@ -32,6 +32,8 @@ void ToneBeeper::Prepare() {
   if (prepared_) return;
   prepared_ = true;
   LeaveOutCaptureDevices();
+  // No sound device: the bell, without asking the sound libraries (which print their failures).
+  if (!SoundOutputPresent()) return;
   device_ = QMediaDevices::defaultAudioOutput();
   format_ = ChooseFormat(device_);
 }

@@ -1,6 +1,8 @@
 #include "platform/media_plugins.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
 #include <QtGlobal>
 #include <dlfcn.h>
 
@@ -8,8 +10,10 @@ namespace kemo {
 
 namespace {
 
-// The plugins whose device providers list capture devices or graphics cards.
-constexpr const char* kCapturePlugins[] = {"video4linux2", "decklink", "uvch264", "vulkan", "dc1394", "libcamera"};
+// The plugins whose device providers list capture devices or graphics cards, and OpenAL's, whose
+// sink is the last resort of autoaudiosink where neither PulseAudio nor ALSA has a device.
+constexpr const char* kCapturePlugins[] = {"video4linux2", "decklink", "uvch264", "vulkan",
+                                           "dc1394",       "libcamera", "openal"};
 
 }  // namespace
 
@@ -43,6 +47,22 @@ void LeaveOutCaptureDevices() {
       unref(plugin);
     }
   }
+}
+
+bool SoundOutputPresent() {
+  if (!qEnvironmentVariableIsEmpty("PULSE_SERVER")) return true;
+  // Where the PulseAudio client library looks for its server's socket (a server of the session, one
+  // of the system), as PipeWire's PulseAudio server puts it there too.
+  QStringList sockets;
+  if (!qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH"))
+    sockets << qEnvironmentVariable("PULSE_RUNTIME_PATH") + QStringLiteral("/native");
+  if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+    sockets << qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/pulse/native");
+  sockets << QStringLiteral("/run/pulse/native") << QStringLiteral("/var/run/pulse/native");
+  for (const QString& s : sockets)
+    if (QFileInfo(s).exists()) return true;
+  // A sound card's playback device (pcmC0D0p and the like).
+  return !QDir(QStringLiteral("/dev/snd")).entryList({QStringLiteral("pcmC*D*p")}, QDir::System).isEmpty();
 }
 
 }  // namespace kemo

@@ -81,9 +81,12 @@ class QtMediaPlayer : public MediaPlayer {
     if (player_) return;
     LeaveOutCaptureDevices();
     player_ = new QMediaPlayer(this);
-    audio_ = new QAudioOutput(this);
-    audio_->setMuted(muted_);
-    player_->setAudioOutput(audio_);
+    // Without a sound device the video plays silent, without sound libraries listing no devices.
+    if (SoundOutputPresent()) {
+      audio_ = new QAudioOutput(this);
+      audio_->setMuted(muted_);
+      player_->setAudioOutput(audio_);
+    }
     connect(player_, &QMediaPlayer::playbackStateChanged, this, [this] { Update(); });
     connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
       if (s == QMediaPlayer::LoadedMedia || s == QMediaPlayer::BufferedMedia) ApplyPendingSeek();
