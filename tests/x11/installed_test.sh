@@ -11,10 +11,17 @@ if [ "$(id -u)" -ne 0 ]; then echo "SKIP: needs root to install and to switch to
 for tool in cpack dpkg-deb runuser ffmpeg; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
+# The normal user: made for this run without a home of its own (its home is a temporary folder), and
+# removed at the end, also after a failure (scripts/test removes it if this test was killed).
 USER_NAME=kemo-test-user
+MADE_USER=0
+remove_user() { [ "$MADE_USER" = 1 ] && userdel "$USER_NAME" >/dev/null 2>&1; MADE_USER=0; }
+trap 'cleanup; remove_user' EXIT
+trap 'exit 143' TERM INT HUP
 if ! id "$USER_NAME" >/dev/null 2>&1; then
-  useradd --create-home --shell /bin/sh "$USER_NAME" >/dev/null 2>&1 ||
+  useradd --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$USER_NAME" >/dev/null 2>&1 ||
     { echo "SKIP: no user to switch to ($USER_NAME could not be made)"; exit 77; }
+  MADE_USER=1
 fi
 chmod 755 "$WORK"
 
@@ -72,7 +79,7 @@ as_user ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i "testsrc=siz
   -f lavfi -i "sine=frequency=440:sample_rate=22050:duration=6" -c:v flv -c:a libmp3lame -ar 22050 -shortest \
   -f flv "$UHOME/lectures/raw/lecture.flv" || fail "could not make the FLV"
 cleanup_user() { rm -rf "$UHOME"; }
-trap 'cleanup; cleanup_user' EXIT
+trap 'cleanup; cleanup_user; remove_user' EXIT
 
 start_x
 CACHE=$UHOME/.cache
