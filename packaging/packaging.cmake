@@ -29,6 +29,11 @@ install(FILES ${KEMO_PACKAGING_DIR}/copyright ${KEMO_DOC_DIR}/changelog.gz DESTI
 # kemo-editor(1), English and Japanese, from its scdoc source.
 if(SCDOC_EXECUTABLE)
   foreach(lang en ja)
+    # groff breaks Japanese lines between characters (there are no blanks) with its ja macros.
+    set(prologue "")
+    if(lang STREQUAL ja)
+      set(prologue "echo .mso ja.tmac;")
+    endif()
     if(lang STREQUAL en)
       set(source ${KEMO_PACKAGING_DIR}/man/kemo-editor.1.scd)
       set(page ${KEMO_DOC_DIR}/man/man1/kemo-editor.1.gz)
@@ -41,7 +46,7 @@ if(SCDOC_EXECUTABLE)
     get_filename_component(page_dir ${page} DIRECTORY)
     add_custom_command(OUTPUT ${page}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${page_dir}
-      COMMAND sh -c "'${SCDOC_EXECUTABLE}' < '${source}' | '${GZIP_EXECUTABLE}' -9n > '${page}'"
+      COMMAND sh -c "{ ${prologue} '${SCDOC_EXECUTABLE}' < '${source}'; } | '${GZIP_EXECUTABLE}' -9n > '${page}'"
       DEPENDS ${source} COMMENT "Writing the manual page kemo-editor(1) (${lang})" VERBATIM)
     list(APPEND KEMO_DOC_OUTPUTS ${page})
     install(FILES ${page} DESTINATION ${dest})
