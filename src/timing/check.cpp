@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -137,23 +138,38 @@ std::vector<Problem> CheckTiming(const CheckTables& tables, const PictureStates&
 
 PictureStates ReadPictureStates(const QString& folder, const SlideRecord* slides, int slideCount) {
   PictureStates states;
-  const QString prefix = JoinPath(folder, QString());
+  const QByteArray base = QFile::encodeName(folder);
+  const int dir = ::open(base.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const uid_t user = ::geteuid();
+  const gid_t group = ::getegid();
   for (int i = 0; i < slideCount; ++i) {
     const QString& name = slides[i].image;
     if (name.isEmpty() || states.contains(name)) continue;
     PictureState state = PictureState::Unreadable;
-    if (IsPlainFileName(name)) {
-      const QString path = prefix + name;
-      const QByteArray native = QFile::encodeName(path);
+    if (dir >= 0 && IsPlainFileName(name)) {
+      // One look at the name itself; only a link is followed through the data-file checks.
       struct stat st {};
-      if (::stat(native.constData(), &st) != 0 && ::lstat(native.constData(), &st) != 0)
+      if (::fstatat(dir, QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         state = PictureState::Missing;
-      else if (CheckDataFile(path, folder) == Refusal::None && S_ISREG(st.st_mode) && st.st_size > 0 &&
-               ::access(native.constData(), R_OK) == 0)
-        state = PictureState::Present;
+      } else if (S_ISLNK(st.st_mode)) {
+        const QString path = JoinPath(folder, name);
+        const QByteArray native = QFile::encodeName(path);
+        if (::stat(native.constData(), &st) != 0)
+          state = PictureState::Missing;
+        else if (CheckDataFile(path, folder) == Refusal::None && S_ISREG(st.st_mode) && st.st_size > 0 &&
+                 ::access(native.constData(), R_OK) == 0)
+          state = PictureState::Present;
+      } else if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        const mode_t read = user == 0 ? S_IRUSR | S_IRGRP | S_IROTH
+                            : st.st_uid == user ? S_IRUSR
+                            : st.st_gid == group ? S_IRGRP
+                                                 : S_IROTH;
+        if (st.st_mode & read) state = PictureState::Present;
+      }
     }
     states.insert(name, state);
   }
+  if (dir >= 0) ::close(dir);
   return states;
 }
 
