@@ -2,6 +2,7 @@
 // check of a data folder made on the spot (real files, a real FLV) through the function and through
 // the real executable's --check.
 #include <QAction>
+#include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -422,6 +423,37 @@ TEST(TimingDialog, CheckSelectsTheRowAndFixesAsOneStep) {
   EXPECT_EQ(ed.history->Index(), steps + 1);
   EXPECT_EQ(ed.ui.mnuEditUndo->text(), QStringLiteral("元に戻す：時間調整"));
   EXPECT_EQ(problems->rowCount(), 2);
+  dialog->close();
+}
+
+// The anchors typed in the dialog stay with their folder (in the user's state, nothing written into
+// the data folder) until cleared; the stretch they describe is one step.
+TEST(TimingDialog, AnchorsKeptPerFolderUntilCleared) {
+  test::HistoryWindow hw(8, 4);
+  Editor& ed = hw.ed;
+  const QStringList files = QDir(hw.folder).entryList(QDir::Files | QDir::Hidden);
+  ed.ui.frmMain->findChild<QAction*>(QStringLiteral("mnuEditTiming"))->trigger();
+  auto* dialog = ed.ui.frmMain->findChild<TimingDialog*>(QStringLiteral("dlgTiming"));
+  dialog->ShowTab(1);
+  auto* anchors = dialog->findChild<QTableWidget*>(QStringLiteral("dgAnchors"));
+  auto* add = dialog->findChild<QPushButton*>(QStringLiteral("cbAnchorAdd"));
+  dialog->findChild<QComboBox*>(QStringLiteral("cbStretchTarget"))->setCurrentIndex(0);
+  ed.RS_SLD->MoveTo(1);
+  add->click();
+  ed.RS_SLD->MoveTo(3);
+  add->click();
+  anchors->item(1, 2)->setText(QStringLiteral("00:10.000"));  // slide 4: 6 s → 10 s
+  ASSERT_EQ(LoadAnchors(hw.folder).size(), 2u);
+  EXPECT_EQ(LoadAnchors(hw.folder)[1].trueTime, 10.0);
+  EXPECT_EQ(QDir(hw.folder).entryList(QDir::Files | QDir::Hidden), files);
+  // Slide 3 halfway between the anchors; slide 1, before them, moves as the first (not at all).
+  EXPECT_EQ(dialog->findChild<QTableWidget*>(QStringLiteral("lvStretchPreview"))->rowCount(), 2);
+  dialog->findChild<QPushButton*>(QStringLiteral("cbStretchApply"))->click();
+  EXPECT_EQ(ed.Sld[2].pos, 6.0);
+  EXPECT_EQ(ed.Sld[3].pos, 10.0);
+  EXPECT_EQ(ed.ui.mnuEditUndo->text(), QStringLiteral("元に戻す：時間調整"));
+  dialog->findChild<QPushButton*>(QStringLiteral("cbAnchorClear"))->click();
+  EXPECT_TRUE(LoadAnchors(hw.folder).empty());
   dialog->close();
 }
 

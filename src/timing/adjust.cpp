@@ -292,6 +292,7 @@ std::vector<Anchor> LoadAnchors(const QString& folder) {
 }
 
 void SaveAnchors(const QString& folder, const std::vector<Anchor>& anchors) {
+  if (anchors.empty() && !QFileInfo::exists(StateFile())) return;
   QDir().mkpath(QFileInfo(StateFile()).path());
   QSettings s(StateFile(), QSettings::IniFormat);
   QStringList items;
