@@ -380,6 +380,14 @@ TEST_F(CheckFolders, CommandLineReportsAndChangesNothing) {
   EXPECT_FALSE(gap.value(QStringLiteral("detail")).toString().isEmpty());
   EXPECT_EQ(test::ReadFile(JoinPath(planted, QStringLiteral("content.xml"))), plantedBytes);
 
+  // More rows than a table holds: read as opening reads them, the rest named on the error output.
+  QStringList many;
+  for (int i = 0; i <= MaxRecords; ++i) many << QStringLiteral("%1|c|").arg(i * 3);
+  const Run full = run({MakeFolder("cli-many", many, {"0|0.5|0.5"}, {})});
+  EXPECT_EQ(full.code, 1);
+  EXPECT_TRUE(full.out.contains("row_limit") || QString::fromLocal8Bit(full.out).contains(QStringLiteral("上限")));
+  EXPECT_TRUE(QString::fromLocal8Bit(full.err).contains(QString::number(MaxRecords + 1))) << full.err.toStdString();
+
   for (const QString& unreadable : {broken, JoinPath(dir->path(), QStringLiteral("none"))}) {
     const Run bad = run({unreadable});
     EXPECT_EQ(bad.code, 2) << unreadable.toStdString();

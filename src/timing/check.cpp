@@ -272,13 +272,15 @@ FolderCheck CheckFolder(const QString& folder, const CheckOptions& options) {
     return result;
   }
   ClearAllTables(*ed);
-  if (ReadContentXml(*ed) != LoadResult::Loaded || !messages.texts.isEmpty()) {
+  // Rows past the limit are left out as opening the folder leaves them out, with a word said.
+  if (ReadContentXml(*ed) != LoadResult::Loaded) {
     result.reason = messages.texts.isEmpty() ? ShowPath(ed->ContentPath()) + QStringLiteral("を読み込めません。")
                                              : messages.texts.join(QLatin1Char(' '));
     return result;
   }
   BuildRecords(*ed);
   result.readable = true;
+  result.notes = messages.texts;
   result.videoLength = ReadVideoLength(ed->DataFolder);
   const CheckTables tables{ed->Sld.data(), ed->SldCnt, ed->Cur.data(), ed->CurCnt};
   result.problems = CheckTiming(tables, ReadPictureStates(ed->DataFolder, ed->Sld.data(), ed->SldCnt),

@@ -4,6 +4,7 @@
 // (kemo-editor --check FOLDER [--json]) and the batch all call it.
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 #include "document/records.h"
@@ -72,6 +73,7 @@ struct FolderCheck {
   QString reason;
   double videoLength = -1;
   std::vector<Problem> problems;
+  QStringList notes;  // what the reading said of a folder it read all the same (rows past the limit left out)
 };
 FolderCheck CheckFolder(const QString& folder, const CheckOptions& options = {});
 

@@ -48,6 +48,7 @@ int RunCheckCommandLine(const QStringList& args) {
     ErrorLine(check.reason);
     return 2;
   }
+  for (const QString& note : check.notes) ErrorLine(note);
   if (json) {
     Write(stdout, CheckJson(folder, check));
   } else {
