@@ -32,12 +32,19 @@ shot timing-01-shift-preview
 xdotool key alt+a
 settle 1
 shot timing-02-applied
+# The other tabs, for the eye: the stretch with its anchors, the check's list.
+xdotool key alt+t
+settle
+shot timing-03-stretch-tab
+xdotool key alt+c
+settle 1
+shot timing-04-check-tab
 xdotool key Escape
 for _ in $(seq 1 50); do box_up || break; sleep 0.1; done
 box_up && fail "the timing dialog did not close"
 focus "$wid"
 xdotool key ctrl+s
-answer_box timing-03-saved Return
+answer_box timing-05-saved Return
 
 grep -q '<scene pos="2.5" caption="はじめに" image="001.jpg"/>' "$FOLDER/content.xml" || fail "slide 1 was not shifted: $(cat "$FOLDER/content.xml")"
 grep -q '<scene pos="4.5" caption="本題"' "$FOLDER/content.xml" || fail "slide 2 was not shifted"
