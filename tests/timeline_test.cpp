@@ -289,3 +289,42 @@ TEST(TimelineStripWindow, DoubleClickSelectsTheGridRowAndTheGridScrollsTheStrip)
   EXPECT_LE(x, w.strip->width());
   EXPECT_EQ(w.strip->SelectedSlide(), 4);
 }
+
+TEST(TimelineView, SnapTargetsAndNeighbourLimits) {
+  // Silences from the finest level: quiet runs of at least the asked length, their edges exact.
+  WaveformPeaks peaks;
+  peaks.levels[0].assign(500, PeakPair{-90, 90});  // 5 s of sound
+  for (int i = 100; i < 150; ++i) peaks.levels[0][i] = {-3, 4};  // 1.0..1.5 s quiet
+  for (int i = 300; i < 310; ++i) peaks.levels[0][i] = {0, 0};   // 0.1 s: too short
+  for (int i = 480; i < 500; ++i) peaks.levels[0][i] = {0, 0};   // 4.8 s to the end
+  const std::vector<TimeSpan> silences = FindSilences(peaks, 8, 0.3);
+  ASSERT_EQ(silences.size(), 1u);
+  EXPECT_DOUBLE_EQ(silences[0].start, 1.0);
+  EXPECT_DOUBLE_EQ(silences[0].end, 1.5);
+  EXPECT_EQ(FindSilences(peaks, 8, 0.2).size(), 2u);  // the last 0.2 s too
+  EXPECT_EQ(FindSilences(peaks, 2, 0.3).size(), 0u);  // the quiet run is above this threshold
+
+  const std::vector<TimeSpan> gaps = FindPointGaps({0, 1, 2, 13.5, 14, 30}, 10);
+  ASSERT_EQ(gaps.size(), 2u);
+  EXPECT_DOUBLE_EQ(gaps[0].start, 2);
+  EXPECT_DOUBLE_EQ(gaps[1].end, 30);
+
+  const std::vector<double> targets = SnapTargets(7.0, silences, gaps);
+  struct Case {
+    double t, tolerance, expected;
+    bool snapped;
+  } cases[] = {{6.9, 0.2, 7.0, true}, {1.45, 0.1, 1.5, true}, {1.25, 0.1, 1.25, false},
+               {13.4, 0.2, 13.5, true}, {2.0, 0.0, 2.0, true}, {50, 1, 50, false}};
+  for (const Case& c : cases) {
+    bool snapped = false;
+    EXPECT_DOUBLE_EQ(SnapTime(c.t, targets, c.tolerance, &snapped), c.expected) << c.t;
+    EXPECT_EQ(snapped, c.snapped) << c.t;
+  }
+
+  // A slide stays a millisecond inside its neighbours; the first from 0, the last to the end.
+  const std::vector<double> slides = {0, 10, 20};
+  EXPECT_DOUBLE_EQ(SlideTimeRange(slides, 1, 60).lo, 0.001);
+  EXPECT_DOUBLE_EQ(SlideTimeRange(slides, 1, 60).hi, 19.999);
+  EXPECT_DOUBLE_EQ(SlideTimeRange(slides, 0, 60).lo, 0);
+  EXPECT_DOUBLE_EQ(SlideTimeRange(slides, 2, 60).hi, 60);
+}

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,6 +41,8 @@ class NoRunner : public ProcessRunner {
     return {};
   }
 };
+
+constexpr int kDecodeNice = 5;
 
 bool IsAvi(const QString& video) { return video.endsWith(QStringLiteral(".avi"), Qt::CaseInsensitive); }
 
@@ -176,6 +179,8 @@ bool WaveformJob::Decode(int fd, const QString& encoder, bool avi) {
     child_ = pid;
   }
   if (cancel_) ::kill(pid, SIGKILL);
+  // The decode is background work: on a busy machine the window's thread goes first.
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(pid), kDecodeNice);
 
   PeakAccumulator acc;
   NoRunner noRunner;
