@@ -1,5 +1,6 @@
 #pragma once
-// A slide edge dropped on the timeline: the registered slide's new time, as one registered change.
+// A slide edge dropped on the timeline: the registered slide's new time, through the registered
+// time change of the timing tools (one undo step).
 namespace kemo {
 
 struct Editor;

@@ -10,7 +10,7 @@ namespace kemo {
 // The closest zoom: 10 ms a pixel.
 constexpr double kFinestSecondsPerPixel = 0.01;
 // Gaps between two points longer than this many seconds are marked (the timing check's default).
-constexpr double kPointGapSeconds = 10.0;
+constexpr double kPointGapSeconds = 10.0;  // CheckOptions::pointGap
 
 struct TimelineView {
   double start = 0;              // the time at x = 0
