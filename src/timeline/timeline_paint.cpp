@@ -184,6 +184,13 @@ void PaintTimeline(QPainter& p, const QRect& area, const TimelineScene& s) {
   PaintWave(p, rows.wave, s);
   PaintSlides(p, rows.slides, rows.wave, s);
   PaintPoints(p, rows.points, s);
+  PaintPlayhead(p, area, s);
+  p.restore();
+}
+
+void PaintPlayhead(QPainter& p, const QRect& area, const TimelineScene& s) {
+  const TimelineRows rows = TimelineRows::For(area);
+  p.save();
   if (s.playhead >= 0) {
     const double x = s.view.XOf(s.playhead);
     if (x >= -1 && x <= area.width() + 1) {

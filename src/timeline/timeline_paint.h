@@ -43,6 +43,8 @@ constexpr int kTimelineHeight = 150;
 constexpr int kThumbWidth = 48, kThumbHeight = 36;
 
 void PaintTimeline(QPainter& p, const QRect& area, const TimelineScene& scene);
+// The playhead alone (PaintTimeline draws it too).
+void PaintPlayhead(QPainter& p, const QRect& area, const TimelineScene& scene);
 
 // The first slide whose edge lies in or after time t (slides ascending by pos).
 int FirstSlideFrom(const std::vector<TimelineSlide>& slides, double t);

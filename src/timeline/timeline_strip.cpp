@@ -51,7 +51,7 @@ void TimelineStrip::PeaksChanged() {
 void TimelineStrip::SetWaveNote(const QString& note) {
   if (note == waveNote_) return;
   waveNote_ = note;
-  update();
+  Invalidate();
 }
 
 void TimelineStrip::SetSoundDuration(double seconds) {
@@ -121,22 +121,25 @@ void TimelineStrip::Refresh() {
   const double playhead = PlayheadNow();
   const bool moved = std::abs(playhead - playhead_) > 1e-6;
   playhead_ = playhead;
+  bool viewMoved = false;
   // While the video plays the strip follows the playhead a page at a time.
   if (moved && drag_ == Drag::None && player && player->PlayState() == PlayState::Playing) {
     const double x = view_.XOf(playhead_);
     if (x < 0 || x > width()) {
       view_.start = playhead_ - width() * 0.1 * view_.secondsPerPixel;
       ClampView(&view_, duration_, width());
+      viewMoved = true;
     }
   }
-  if (tablesChanged || moved) update();
+  if (tablesChanged || viewMoved) Invalidate();
+  else if (moved) update();
 }
 
 void TimelineStrip::SetView(const TimelineView& v) {
   view_ = v;
   viewSet_ = true;
   ClampView(&view_, duration_, width());
-  update();
+  Invalidate();
 }
 
 void TimelineStrip::ShowSlide(int index) {
@@ -144,7 +147,7 @@ void TimelineStrip::ShowSlide(int index) {
   if (index < 0 || index >= static_cast<int>(slides_.size())) return;
   selected_ = index;
   ScrollToShow(&view_, slides_[index].pos, width() / 8.0, duration_, width());
-  update();
+  Invalidate();
 }
 
 int TimelineStrip::SlideEdgeX(int index) const {
@@ -156,8 +159,19 @@ int TimelineStrip::PlayheadX() const {
   return playhead_ < 0 ? -1 : static_cast<int>(std::lround(view_.XOf(playhead_)));
 }
 
+void TimelineStrip::Invalidate() {
+  sceneDirty_ = true;
+  update();
+}
+
+void TimelineStrip::changeEvent(QEvent* e) {
+  QWidget::changeEvent(e);
+  if (e->type() == QEvent::EnabledChange || e->type() == QEvent::FontChange) Invalidate();
+}
+
 void TimelineStrip::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
+  sceneDirty_ = true;
   if (!viewSet_) view_ = WholeView(duration_, width());
   ClampView(&view_, duration_, width());
 }
@@ -179,28 +193,43 @@ const QImage* TimelineStrip::Thumbnail(int slide) {
 }
 
 void TimelineStrip::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  std::vector<TimelineSlide> moved;
-  scene_.view = view_;
-  scene_.duration = duration_;
-  scene_.playhead = playhead_;
-  scene_.peaks = &peaks_;
-  scene_.waveNote = waveNote_;
-  scene_.slides = &slides_;
-  if (drag_ == Drag::Edge && selected_ >= 0) {
-    moved = slides_;
-    moved[selected_].pos = dragTime_;
-    scene_.slides = &moved;
+  // Everything but the playhead is drawn into a picture kept until something it shows changes: the
+  // playback's ticks only draw the playhead over it.
+  const qreal dpr = devicePixelRatioF();
+  const QSize pixels = (QSizeF(size()) * dpr).toSize();
+  if (sceneDirty_ || scene_.view.start != view_.start || scene_.view.secondsPerPixel != view_.secondsPerPixel ||
+      sceneImage_.size() != pixels) {
+    if (sceneImage_.size() != pixels) sceneImage_ = QImage(pixels, QImage::Format_RGB32);
+    sceneImage_.setDevicePixelRatio(dpr);
+    std::vector<TimelineSlide> moved;
+    scene_.view = view_;
+    scene_.duration = duration_;
+    scene_.playhead = -1;
+    scene_.peaks = &peaks_;
+    scene_.waveNote = waveNote_;
+    scene_.slides = &slides_;
+    if (drag_ == Drag::Edge && selected_ >= 0) {
+      moved = slides_;
+      moved[selected_].pos = dragTime_;
+      scene_.slides = &moved;
+    }
+    scene_.pointTimes = &pointTimes_;
+    scene_.pointGaps = &gaps_;
+    scene_.selectedSlide = selected_;
+    thumbLoadsLeft_ = kThumbLoadsPerPaint;
+    thumbsPending_ = false;
+    QPainter ip(&sceneImage_);
+    ip.setFont(font());
+    PaintTimeline(ip, rect(), scene_);
+    if (!isEnabled()) ip.fillRect(rect(), QColor(255, 255, 255, 90));
+    scene_.slides = &slides_;
+    sceneDirty_ = thumbsPending_;
+    if (thumbsPending_) QTimer::singleShot(15, this, [this] { update(); });
   }
-  scene_.pointTimes = &pointTimes_;
-  scene_.pointGaps = &gaps_;
-  scene_.selectedSlide = selected_;
-  thumbLoadsLeft_ = kThumbLoadsPerPaint;
-  thumbsPending_ = false;
-  PaintTimeline(p, rect(), scene_);
-  scene_.slides = &slides_;
-  if (!isEnabled()) p.fillRect(rect(), QColor(255, 255, 255, 90));
-  if (thumbsPending_) QTimer::singleShot(15, this, [this] { update(); });
+  QPainter p(this);
+  p.drawImage(0, 0, sceneImage_);
+  scene_.playhead = playhead_;
+  PaintPlayhead(p, rect(), scene_);
 }
 
 int TimelineStrip::EdgeNear(double x) const {
@@ -271,13 +300,13 @@ void TimelineStrip::mousePressEvent(QMouseEvent* e) {
     for (const PeakPair& p : peaks_.levels[WaveformPeaks::kLevels - 1])
       loudest = std::max({loudest, -static_cast<int>(p.lo), static_cast<int>(p.hi)});
     snapTargets_ = SnapTargets(playhead_, FindSilences(peaks_, std::max(8, loudest / 10), 0.3), gaps_);
-    update();
+    Invalidate();
     return;
   }
   selected_ = -1;
   drag_ = Drag::Scrub;
   SeekTo(view_.TimeAt(x));
-  update();
+  Invalidate();
 }
 
 void TimelineStrip::mouseMoveEvent(QMouseEvent* e) {
@@ -294,7 +323,7 @@ void TimelineStrip::mouseMoveEvent(QMouseEvent* e) {
                        QStringLiteral("%1  %2%3").arg(selected_ + 1).arg(FormatTimeText(dragTime_),
                                                                        snapped ? QStringLiteral("（スナップ）") : QString()),
                        this);
-    update();
+    Invalidate();
     return;
   }
   if (drag_ == Drag::Scrub) {
@@ -323,7 +352,7 @@ void TimelineStrip::mouseReleaseEvent(QMouseEvent* e) {
       selected_ = index;
     }
     Refresh();
-    update();
+    Invalidate();
   } else if (was == Drag::Scrub) {
     SeekTo(view_.TimeAt(e->position().x()));
   }
@@ -336,7 +365,7 @@ void TimelineStrip::mouseDoubleClickEvent(QMouseEvent* e) {
   if (i < 0 || !ed_.RS_SLD || i >= ed_.RS_SLD->RecordCount()) return;
   selected_ = i;
   ed_.RS_SLD->MoveTo(i);
-  update();
+  Invalidate();
 }
 
 void TimelineStrip::wheelEvent(QWheelEvent* e) {
@@ -350,7 +379,7 @@ void TimelineStrip::wheelEvent(QWheelEvent* e) {
     view_.start -= steps * width() * 0.1 * view_.secondsPerPixel;
     ClampView(&view_, duration_, width());
   }
-  update();
+  Invalidate();
   e->accept();
 }
 
@@ -364,7 +393,7 @@ void TimelineStrip::keyPressEvent(QKeyEvent* e) {
       selected_ = index;
       Refresh();
       ScrollToShow(&view_, slides_[index].pos, 20, duration_, width());
-      update();
+      Invalidate();
     }
     e->accept();
     return;
@@ -372,7 +401,7 @@ void TimelineStrip::keyPressEvent(QKeyEvent* e) {
   if (key == Qt::Key_Escape && drag_ == Drag::Edge) {
     drag_ = Drag::None;
     QToolTip::hideText();
-    update();
+    Invalidate();
     e->accept();
     return;
   }

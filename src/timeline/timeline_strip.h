@@ -55,11 +55,14 @@ class TimelineStrip : public QWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
+  void changeEvent(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
 
  private:
   enum class Drag { None, Scrub, Edge };
   void ReadTables();
+  // The scene changed: drawn again at the next paint.
+  void Invalidate();
   double PlayheadNow() const;
   int EdgeNear(double x) const;
   int SlideAt(double x) const;
@@ -84,6 +87,8 @@ class TimelineStrip : public QWidget {
   double playhead_ = -1;
   int selected_ = -1;
   TimelineScene scene_;
+  QImage sceneImage_;
+  bool sceneDirty_ = true;
 
   Drag drag_ = Drag::None;
   double dragTime_ = 0;
