@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include "document/history.h"
@@ -111,6 +112,15 @@ TEST(TimelinePeaks, TonesAndSilencesAtTheirTimesAtEachLevel) {
 TEST(TimelinePeaks, CacheUsedThenRebuiltWhenDamagedOrTheVideoChanges) {
   ToneFolder f;
   if (!f.ok) GTEST_SKIP() << "ffmpeg cannot make the FLV";
+  // Another folder opened while the peaks are made: the run ends and leaves no cache behind.
+  {
+    WaveformJob job;
+    job.Start(f.Request());
+    job.Start({JoinPath(f.root.path(), QStringLiteral("Video.flv")), f.root.path(), QString(), f.cache});
+    EXPECT_EQ(job.Status(), WaveformStatus::Failed);
+    QThread::msleep(3000);  // longer than the whole run takes
+    EXPECT_TRUE(f.CacheFile().isEmpty());
+  }
   WaveformPeaks first, again;
   ASSERT_EQ(f.Run(&first), WaveformStatus::Done);
   const QString file = f.CacheFile();
