@@ -25,6 +25,7 @@
 #include "app/panels.h"
 #include "app/recent_folders.h"
 #include "app/timing_dialog.h"
+#include "app/timeline_wiring.h"
 #include "app/window_layout.h"
 #include "convert/convert.h"
 #include "export/export_command.h"
@@ -133,6 +134,7 @@ FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget
   WireConvert(ed_);
   WireExport(ed_);
   WireTiming(ed_);
+  WireTimeline(this, ed_);
   OnMainWindowLoad();
 }
 

@@ -21,6 +21,9 @@ int main(int argc, char** argv) {
   // The recovery journals of a test run go to a state folder of its own, gone with the run.
   QTemporaryDir state;
   qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+  // The waveform cache of a test run, likewise.
+  QTemporaryDir cache;
+  qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
