@@ -24,6 +24,7 @@
 #include "app/mode_display.h"
 #include "app/panels.h"
 #include "app/recent_folders.h"
+#include "app/timing_dialog.h"
 #include "app/window_layout.h"
 #include "convert/convert.h"
 #include "export/export_command.h"
@@ -131,6 +132,7 @@ FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget
   WirePoints(ed_);
   WireConvert(ed_);
   WireExport(ed_);
+  WireTiming(ed_);
   OnMainWindowLoad();
 }
 

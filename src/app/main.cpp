@@ -23,6 +23,7 @@
 #include "platform/paths.h"
 #include "platform/single_instance.h"
 #include "platform/work_folder.h"
+#include "timing/check_command.h"
 
 namespace {
 
@@ -42,6 +43,11 @@ int main(int argc, char** argv) {
   // The video is 240 x 160: drawing it without OpenGL costs nothing noticeable, while a software
   // OpenGL stack, where no graphics driver is installed, would take some 60 MB of memory.
   if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) qputenv("QT_XCB_GL_INTEGRATION", "none");
+  // The timing check reads files only: no toolkit beyond its core.
+  if (kemo::IsCheckCommandLine(argc, argv)) {
+    QCoreApplication app(argc, argv);
+    return kemo::RunCheckCommandLine(QCoreApplication::arguments().mid(1));
+  }
   // An export from the command line needs no window, no display and no single-instance lock.
   if (kemo::IsExportCommandLine(argc, argv)) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -382,6 +382,8 @@ void LoseSavedPoint(Editor& ed) { HistoryAccess::Lose(ed); }
 bool UndoChange(Editor& ed) { return UndoAllowed(ed) && HistoryAccess::Move(ed, true); }
 bool RedoChange(Editor& ed) { return UndoAllowed(ed) && HistoryAccess::Move(ed, false); }
 
+void ShowChangedTables(Editor& ed, int slideRow, int pointRow) { HistoryAccess::ShowTables(ed, slideRow, pointRow); }
+
 bool UndoAllowed(const Editor& ed) {
   // Where the editing commands are: idle, or paused while recording or editing slides.
   return ed.EditorState == State::Idle || ed.EditorState == State::RecordPaused ||

@@ -120,6 +120,9 @@ void LoseSavedPoint(Editor& ed);
 // 元に戻す and やり直し: the tables, grids, stage, counts and selection show the other side of the step.
 bool UndoChange(Editor& ed);
 bool RedoChange(Editor& ed);
+// The grids, counts, stage markers and selection after a command changed the tables under them and
+// recorded its step: rows slideRow and pointRow selected; -1 leaves that table's views as they are.
+void ShowChangedTables(Editor& ed, int slideRow, int pointRow);
 // Whether the state allows them now (a folder is open and nothing plays).
 bool UndoAllowed(const Editor& ed);
 // The captions and enabled state of 元に戻す and やり直し.
