@@ -21,16 +21,17 @@ QString ExportOutput(const QString& folder, const QString& relative, const QStri
 
 const std::vector<BatchAction>& BatchActions() {
   static const std::vector<BatchAction> actions = {
-      {QStringLiteral("check"), true, [](const QString&, const QString&, const QString&) { return QString(); },
+      // Problems found (status 1) are the rows' warnings, one a line of the standard output.
+      {QStringLiteral("check"), true, 1, true, [](const QString&, const QString&, const QString&) { return QString(); },
        [](const BatchJob& job, bool) { return QStringList{QStringLiteral("--check"), job.folder}; }},
-      {QStringLiteral("convert"), false,
+      {QStringLiteral("convert"), false, 3, false,
        [](const QString& folder, const QString&, const QString&) { return JoinPath(folder, QStringLiteral("Video.avi")); },
        [](const BatchJob& job, bool force) {
          QStringList args{QStringLiteral("--convert"), job.folder};
          if (force) args << QStringLiteral("--force");
          return args;
        }},
-      {QStringLiteral("export"), false, ExportOutput,
+      {QStringLiteral("export"), false, 3, false, ExportOutput,
        [](const BatchJob& job, bool) { return QStringList{QStringLiteral("--export"), job.folder, job.output}; }},
   };
   return actions;

@@ -19,13 +19,17 @@ struct BatchJob {
 struct BatchAction {
   QString name;
   bool light = false;  // quick and reading only: never waits behind the heavy jobs
+  // The exit status of a job done with warnings (0 is done, any other failed), and whether the
+  // warnings are the lines of its standard output (else the "警告: " lines of its error output).
+  int warningExit = 3;
+  bool warningsOnOutput = false;
   // The job's product for a folder: `outDir` is --out ("" when not given). "" for none.
   std::function<QString(const QString& folder, const QString& relative, const QString& outDir)> output;
   // The single-folder command line after the program's name; `force` replaces an existing product.
   std::function<QStringList(const BatchJob& job, bool force)> arguments;
 };
 
-// The actions: check, convert, export.
+// The actions: check (the timing check), convert, export.
 const std::vector<BatchAction>& BatchActions();
 // The action of that name, or null.
 const BatchAction* FindBatchAction(const QString& name);

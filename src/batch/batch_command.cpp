@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <memory>
 #include <unistd.h>
 
@@ -112,8 +113,12 @@ class Batch {
     }
     if (!o_.outDir.isEmpty()) outDir_ = QDir::cleanPath(QFileInfo(o_.outDir).absoluteFilePath());
     const int jobs = o_.jobs > 0 ? o_.jobs : std::max(1, QThread::idealThreadCount());
-    BatchJournal journal(BatchJournal::PathFor(o_.actions, root_, outDir_));
-    if (!o_.resume) journal.StartRun();
+    // A journal per action: what an export wrote is known whatever actions ran beside it.
+    std::map<QString, std::unique_ptr<BatchJournal>> journals;
+    for (const QString& name : o_.actions) {
+      journals[name] = std::make_unique<BatchJournal>(BatchJournal::PathFor({name}, root_, outDir_));
+      if (!o_.resume) journals[name]->StartRun();
+    }
 
     const QStringList folders = FindDataFolders(root_);
     for (const QString& relative : folders) {
@@ -125,7 +130,7 @@ class Batch {
         p.fingerprint = FolderFingerprint(folder);
         p.weight = QFileInfo(JoinPath(folder, QStringLiteral("Video.flv"))).size() +
                    QFileInfo(JoinPath(folder, QStringLiteral("Video.avi"))).size();
-        const BatchRow* done = o_.resume ? journal.Finished(relative, name) : nullptr;
+        const BatchRow* done = o_.resume ? journals[name]->Finished(relative, name) : nullptr;
         if (done && !p.fingerprint.isEmpty() && done->fingerprint == p.fingerprint) {
           rows_.push_back(*done);
           ++resumed_;
@@ -170,7 +175,7 @@ class Batch {
         } else {
           break;
         }
-        Start(next, &journal, [&] {
+        Start(next, journals[next.action->name].get(), [&] {
           if (interruption != 0 && running_.empty()) loop.quit();
         });
       }
@@ -216,7 +221,7 @@ class Batch {
     process->setProgram(program_);
     process->setArguments(p.action->arguments(p.job, o_.force));
     process->setStandardInputFile(QProcess::nullDevice());
-    process->setStandardOutputFile(QProcess::nullDevice());
+    if (!p.action->warningsOnOutput) process->setStandardOutputFile(QProcess::nullDevice());
 #if defined(__linux__)
     // The jobs end with the batch, however it ends (kill -9 included); --resume redoes them.
     const pid_t batch = ::getpid();
@@ -229,14 +234,17 @@ class Batch {
     auto timer = std::make_shared<QElapsedTimer>();
     timer->start();
     running_.emplace_back(process, p);
-    QObject::connect(process, &QProcess::finished, process, [this, process, row, timer, journal, onEnd](int code, QProcess::ExitStatus status) mutable {
+    const BatchAction* action = p.action;
+    QObject::connect(process, &QProcess::finished, process, [this, process, row, timer, journal, onEnd, action](int code, QProcess::ExitStatus status) mutable {
       row.seconds = timer->elapsed() / 1000.0;
       QString message;
       ReadOutput(process->readAllStandardError(), &row.warnings, &message);
+      if (action->warningsOnOutput && code == action->warningExit)
+        row.warnings << QString::fromLocal8Bit(process->readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
       if (status == QProcess::CrashExit) {
         row.status = QStringLiteral("failed");
         row.message = interruption != 0 ? QStringLiteral("中止しました。") : QStringLiteral("処理が異常終了しました。") + message;
-      } else if (code == 0 || code == 3) {
+      } else if (code == 0 || code == action->warningExit) {
         row.status = code == 0 && row.warnings.isEmpty() ? QStringLiteral("ok") : QStringLiteral("warning");
         row.message = message;
         row.outputStamp = row.output.isEmpty() ? QString() : FileStamp(row.output);

@@ -23,7 +23,7 @@ struct BatchRow {
   QString outputStamp;
 };
 
-// The journal of one batch (action(s), ROOT and --out): one JSON line per finished row, appended
+// The journal of one action over ROOT with --out: one JSON line per finished row, appended
 // and flushed at once. A new run starts with a line of its own; --resume continues the last run.
 class BatchJournal {
  public:
