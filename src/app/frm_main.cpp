@@ -27,6 +27,7 @@
 #include "app/window_layout.h"
 #include "convert/convert.h"
 #include "export/export_command.h"
+#include "app/web_wiring.h"
 #include "document/folder_commands.h"
 #include "document/history.h"
 #include "document/state_machine.h"
@@ -131,6 +132,7 @@ FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget
   WirePoints(ed_);
   WireConvert(ed_);
   WireExport(ed_);
+  WireWeb(ed_);
   OnMainWindowLoad();
 }
 

@@ -22,6 +22,7 @@
 #include "platform/paths.h"
 #include "platform/single_instance.h"
 #include "platform/work_folder.h"
+#include "web/web_command.h"
 
 namespace {
 
@@ -42,12 +43,13 @@ int main(int argc, char** argv) {
   // OpenGL stack, where no graphics driver is installed, would take some 60 MB of memory.
   if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) qputenv("QT_XCB_GL_INTEGRATION", "none");
   // An export from the command line needs no window, no display and no single-instance lock.
-  if (kemo::IsExportCommandLine(argc, argv)) {
+  if (kemo::IsExportCommandLine(argc, argv) || kemo::IsWebCommandLine(argc, argv)) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    return kemo::RunExportCommandLine(
-        QCoreApplication::arguments().mid(1),
-        kemo::FindProgramDataFolder(QDir::cleanPath(QCoreApplication::applicationDirPath())));
+    const QString programFolder = kemo::FindProgramDataFolder(QDir::cleanPath(QCoreApplication::applicationDirPath()));
+    if (kemo::IsWebCommandLine(argc, argv))
+      return kemo::RunWebCommandLine(QCoreApplication::arguments().mid(1), programFolder);
+    return kemo::RunExportCommandLine(QCoreApplication::arguments().mid(1), programFolder);
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kemo.Editor"));

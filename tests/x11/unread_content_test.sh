@@ -120,7 +120,7 @@ sec=$((10#$(date +%S)))
 if [ "$sec" -gt 40 ]; then sleep $((61 - sec)); fi
 minute=$(date +%y%m%d-%H%M)
 for i in 1 2 3; do
-  file_menu 6
+  file_menu 7
   answer_quick "good-save-question-$i"
   answer_quick "good-saved-$i"
 done
