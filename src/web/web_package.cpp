@@ -164,9 +164,10 @@ QStringList WebEncoderArguments(const QString& presenter, const QString& output)
           QStringLiteral("-i"), QStringLiteral("file:") + presenter,
           QStringLiteral("-map"), QStringLiteral("0:v:0"), QStringLiteral("-map"), QStringLiteral("0:a:0?"),
           QStringLiteral("-map_metadata"), QStringLiteral("-1"),
-          // Even sides, as H.264 in 4:2:0 needs.
+          // Even sides, as H.264 in 4:2:0 needs. The presenter is small: the fastest preset keeps the
+          // whole package far ahead of real time on two shared cores.
           QStringLiteral("-vf"), QStringLiteral("scale=trunc(iw/2)*2:trunc(ih/2)*2,setsar=1"),
-          QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("veryfast"),
+          QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
           QStringLiteral("-crf"), QStringLiteral("26"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
           QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("96k"),
           QStringLiteral("-movflags"), QStringLiteral("+faststart"),
