@@ -148,6 +148,8 @@
     var el = e.target;
     if (e.ctrlKey || e.altKey || e.metaKey) return;
     if (el && (el.tagName === 'INPUT' && el.type !== 'range' || el.tagName === 'SELECT' || el.tagName === 'TEXTAREA')) return;
+    // Space on a focused button presses that button (a thumbnail seeks, 再生 plays).
+    if ((e.key === ' ' || e.key === 'Spacebar') && el && el.tagName === 'BUTTON') return;
     var now = video.currentTime;
     switch (e.key) {
       case ' ': case 'Spacebar': togglePlay(); break;
