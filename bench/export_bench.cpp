@@ -1,7 +1,8 @@
 // The export of a 5-minute lecture (50 slides, 3000 points) by the program, beside the bare ffmpeg
-// command that composes the same frame from the same inputs, its work files already written (the
-// program's own share is reading the folder, drawing the slide pictures, writing the lists,
-// finding the length and the rename). The bare command runs before and after the export.
+// command that composes the same frame from the same inputs, its work files already written and
+// one raw slide frame on disk repeated in place of the program's pipe (the program's own share is
+// reading the folder, drawing the slide frames and handing them through the pipe, writing the
+// lists, finding the length and the rename). The bare command runs before and after the export.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include "document/tables.h"
 #include "export/export_lecture.h"
 #include "export/export_plan.h"
+#include "export/slide_feed.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
 
@@ -68,7 +70,11 @@ double BareSeconds(const QString& files, const QString& presenter, const QString
   ffmpeg.setStandardErrorFile(QProcess::nullDevice());
   QElapsedTimer t;
   t.start();
-  ffmpeg.start(QStringLiteral("ffmpeg"), EncoderArguments(presenter, output, kSeconds));
+  // The slide frames from one raw frame on disk, repeated, in place of the program's pipe.
+  QStringList args = EncoderArguments(presenter, output, kSeconds);
+  args.insert(args.indexOf(QStringLiteral("rawvideo")) - 1, QStringLiteral("-stream_loop"));
+  args.insert(args.indexOf(QStringLiteral("-stream_loop")) + 1, QStringLiteral("-1"));
+  ffmpeg.start(QStringLiteral("ffmpeg"), args);
   ffmpeg.waitForFinished(-1);
   const double seconds = t.nsecsElapsed() / 1e9;
   QFile::remove(output);
@@ -93,10 +99,15 @@ void BM_ExportLecture(benchmark::State& state) {
   // The bare command's work files, written beforehand (the lecture's own files, just made, are in the
   // page cache for both sides).
   QTemporaryDir files(JoinPath(work.path(), QStringLiteral("bare-XXXXXX")));
-  if (!WriteExportFiles(SourceOf(lecture.folder, program.path()), kSeconds, files.path())) {
+  QFile frame(JoinPath(files.path(), ExportFile::SlideStream));
+  if (!WriteExportFiles(SourceOf(lecture.folder, program.path()), kSeconds, files.path()) ||
+      !frame.open(QIODevice::WriteOnly) ||
+      frame.write(ToYuv420(test::NumberPicture(1, ExportFrame::Width, ExportFrame::Height)
+                               .convertToFormat(QImage::Format_RGB32))) <= 0) {
     state.SkipWithError("could not write the bare command's work files");
     return;
   }
+  frame.close();
   double exportSeconds = 0, bareBefore = 0, bareAfter = 0;
   for (auto _ : state) {
     // The bare command runs just before and just after the export, which is set against the mean of

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +21,7 @@
 #include <QTimer>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <sys/stat.h>
 
 #include "document/state_machine.h"
@@ -27,6 +29,8 @@
 #include "export/export_frames.h"
 #include "export/export_lecture.h"
 #include "export/export_plan.h"
+#include "export/output_place.h"
+#include "export/slide_feed.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
 
@@ -176,10 +180,33 @@ TEST(ExportPlan, SlideSpansFollowTheSlideTheStageShows) {
   EXPECT_DOUBLE_EQ(odd[0].end, 10);
   EXPECT_EQ(odd[1].slide, 2);
 
-  // The concat list adds up to the length exactly and holds the last picture to the end.
-  const QString list = ConcatList(spans, {QStringLiteral("a.png"), QStringLiteral("b.png"), QStringLiteral("c.png")});
-  EXPECT_EQ(list, QStringLiteral("ffconcat version 1.0\nfile a.png\nduration 10.000000\nfile b.png\n"
-                                 "duration 10.000000\nfile c.png\nduration 10.000000\nfile c.png\n"));
+}
+
+// Frame n is at n / 15 s: a slide shows from the first frame at or after its time, never a frame early.
+TEST(ExportPlan, EachSlideShowsFromTheFirstFrameAtOrAfterItsTime) {
+  struct Case {
+    std::vector<double> times;
+    qint64 frames;
+    std::vector<FrameRun> runs;
+  };
+  const std::vector<Case> cases = {
+      {{2.03, 4.0}, 90, {{0, 0, 60}, {1, 60, 30}}},            // the first slide stands from the start
+      {{0, 2.03}, 45, {{0, 0, 31}, {1, 31, 14}}},              // frame 30 is 2.0 s, before 2.03
+      {{0, 2.0, 2.01, 3}, 60, {{0, 0, 30}, {1, 30, 1}, {2, 31, 14}, {3, 45, 15}}},  // frame 30 is exactly 2.0 s
+      {{0, 2.01, 2.02, 3}, 60, {{0, 0, 31}, {2, 31, 14}, {3, 45, 15}}},  // slide 2 stands between frames 30 and 31 only
+      {{0, 10}, 30, {{0, 0, 30}}},                              // a slide after the end never shows
+  };
+  for (const Case& c : cases) {
+    std::vector<SlideRecord> slides;
+    for (const double t : c.times) slides.push_back(Slide(t));
+    const std::vector<FrameRun> runs = FrameRuns(slides, c.frames);
+    ASSERT_EQ(runs.size(), c.runs.size()) << c.times[1];
+    for (size_t k = 0; k < runs.size(); ++k) {
+      EXPECT_EQ(runs[k].slide, c.runs[k].slide) << c.times[1] << " run " << k;
+      EXPECT_EQ(runs[k].first, c.runs[k].first) << c.times[1] << " run " << k;
+      EXPECT_EQ(runs[k].count, c.runs[k].count) << c.times[1] << " run " << k;
+    }
+  }
 }
 
 TEST(ExportPlan, ThePointerIsTheMarkerOfThePointInForceOrNone) {
@@ -334,7 +361,8 @@ struct Lecture {
   }
   static double X(int i) { return 0.1 + 0.8 * (i % 50) / 49.0; }
   static double Y(int i) { return 0.15 + 0.7 * ((i * 7) % 30) / 29.0; }
-  static constexpr double slidePos[5] = {2, 12, 24, 36, 48};
+  // 12.09 s lies between frames 181 and 182: the slide shows from frame 182.
+  static constexpr double slidePos[5] = {2, 12.09, 24, 36, 48};
   QTemporaryDir root;
   QString folder;
   std::vector<QImage> pictures;
@@ -354,7 +382,8 @@ TEST(ExportLecture, TheCommandLineWritesTheLectureAsTheStageShowsIt) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("XDG_CACHE_HOME"), cache.path());
   editor.setProcessEnvironment(env);
-  editor.start(EditorExecutable(), {QStringLiteral("--export"), lecture.folder, mp4});
+  // Typed without an extension: ".mp4" is added.
+  editor.start(EditorExecutable(), {QStringLiteral("--export"), lecture.folder, JoinPath(out.path(), QStringLiteral("講義"))});
   ASSERT_TRUE(editor.waitForFinished(200000));
   EXPECT_EQ(editor.exitCode(), 0) << editor.readAllStandardError().toStdString();
   ASSERT_TRUE(QFileInfo(mp4).isFile());
@@ -400,7 +429,9 @@ TEST(ExportLecture, TheCommandLineWritesTheLectureAsTheStageShowsIt) {
 
   // Ten frames, each between two points and away from a slide change (15 frames a second, a point
   // every 3 frames).
-  const std::vector<int> numbers = {16, 100, 190, 301, 451, 511, 586, 700, 781, 880};
+  // The default quality: the fastest settings (the only ones before) took 2.9 MB for this minute.
+  EXPECT_LT(QFileInfo(mp4).size(), 1100 * 1000);
+  const std::vector<int> numbers = {16, 100, 181, 182, 190, 301, 451, 511, 586, 700, 781, 880};
   const std::vector<QImage> frames = Frames(mp4, numbers);
   ASSERT_EQ(frames.size(), numbers.size());
   for (size_t k = 0; k < numbers.size(); ++k) {
@@ -474,6 +505,221 @@ TEST(ExportLecture, ACancelWhileTheLengthIsFoundStopsTheDrawingAndLeavesNothing)
   EXPECT_GT(asked, 0);
   EXPECT_FALSE(QFileInfo::exists(mp4));
   EXPECT_FALSE(QFileInfo::exists(ExportPartPath(mp4)));
+  EXPECT_TRUE(QDir(work.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+namespace {
+
+// A short lecture: `seconds` of video, `slides` slides one per `step` seconds, every second picture
+// missing when `gaps` (else each its own).
+struct ShortLecture {
+  explicit ShortLecture(int seconds = 3, int slides = 2, double step = 1, bool gaps = false) {
+    folder = JoinPath(root.path(), QStringLiteral("短い 講義"));
+    QDir().mkpath(folder);
+    ok = test::MakeRecordingFlv(JoinPath(folder, QStringLiteral("Video.flv")), seconds);
+    QStringList scenes;
+    for (int k = 0; k < slides; ++k) {
+      const QString name = QStringLiteral("%1.jpg").arg(k + 1, 4, 10, QLatin1Char('0'));
+      if (!gaps || k % 2 == 0) test::NumberPicture(k + 1, 320, 240).save(JoinPath(folder, name), "JPG", 80);
+      scenes << QStringLiteral("%1|第%2節|%3").arg(k * step, 0, 'f', 3).arg(k + 1).arg(name);
+    }
+    test::WriteFile(JoinPath(folder, QStringLiteral("content.xml")), test::ContentXml(scenes, {QStringLiteral("0|0.5|0.5")}));
+  }
+  QTemporaryDir root;
+  QString folder;
+  bool ok = false;
+};
+
+struct CommandRun {
+  int exit = -1;
+  QString errors;
+};
+
+CommandRun RunEditor(const QStringList& args, const QString& cache) {
+  QProcess editor;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+  editor.setProcessEnvironment(env);
+  editor.start(EditorExecutable(), args);
+  if (!editor.waitForFinished(200000)) return {};
+  return {editor.exitStatus() == QProcess::NormalExit ? editor.exitCode() : -1,
+          QString::fromLocal8Bit(editor.readAllStandardError())};
+}
+
+}  // namespace
+
+// Missing pictures are named and the status says so; the data folder's files are never the output.
+TEST(ExportLecture, TheCommandLineNamesMissingPicturesAndKeepsTheFolderWhole) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+  ShortLecture lecture(3, 4, 0.5, true);
+  ASSERT_TRUE(lecture.ok);
+  QTemporaryDir out, cache;
+  const QString mp4 = JoinPath(out.path(), QStringLiteral("a.mp4"));
+
+  CommandRun r = RunEditor({QStringLiteral("--export"), lecture.folder, mp4, QStringLiteral("--strict")}, cache.path());
+  EXPECT_EQ(r.exit, 1) << r.errors.toStdString();
+  EXPECT_TRUE(r.errors.contains(QStringLiteral("スライド 2（0002.jpg）"))) << r.errors.toStdString();
+  EXPECT_FALSE(QFileInfo::exists(mp4));
+
+  r = RunEditor({QStringLiteral("--export"), lecture.folder, mp4, QStringLiteral("--quality"), QStringLiteral("小さい")}, cache.path());
+  EXPECT_EQ(r.exit, 3) << r.errors.toStdString();
+  EXPECT_TRUE(r.errors.contains(QStringLiteral("警告: スライド 2（0002.jpg）"))) << r.errors.toStdString();
+  EXPECT_TRUE(r.errors.contains(QStringLiteral("スライド 4（0004.jpg）"))) << r.errors.toStdString();
+  EXPECT_FALSE(r.errors.contains(QStringLiteral("0003.jpg"))) << r.errors.toStdString();
+  EXPECT_NEAR(FormatDuration(mp4), 3.0, 0.1);
+
+  // Into the folder's own video to come: refused, nothing written there.
+  const QStringList before = QDir(lecture.folder).entryList(QDir::Files | QDir::Hidden);
+  r = RunEditor({QStringLiteral("--export"), lecture.folder, JoinPath(lecture.folder, QStringLiteral("Video.avi"))}, cache.path());
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_TRUE(r.errors.contains(QStringLiteral("データフォルダのファイル"))) << r.errors.toStdString();
+  EXPECT_EQ(QDir(lecture.folder).entryList(QDir::Files | QDir::Hidden), before);
+  r = RunEditor({QStringLiteral("--export"), lecture.folder, mp4, QStringLiteral("--quality"), QStringLiteral("最高")}, cache.path());
+  EXPECT_EQ(r.exit, 2);
+}
+
+// Ctrl+C at a terminal: the export stops, says 中止, and leaves nothing.
+TEST(ExportLecture, AnInterruptedCommandLineSaysSoAndLeavesNothing) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+  ShortLecture lecture(120, 2, 30);
+  ASSERT_TRUE(lecture.ok);
+  QTemporaryDir out, cache;
+  const QString mp4 = JoinPath(out.path(), QStringLiteral("a.mp4"));
+  QProcess editor;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("XDG_CACHE_HOME"), cache.path());
+  editor.setProcessEnvironment(env);
+  editor.start(EditorExecutable(), {QStringLiteral("--export"), lecture.folder, mp4});
+  ASSERT_TRUE(editor.waitForStarted());
+  // Once the encoder writes.
+  QElapsedTimer waited;
+  waited.start();
+  while (QFileInfo(ExportPartPath(mp4)).size() <= 0 && waited.elapsed() < 60000 && editor.state() == QProcess::Running)
+    editor.waitForFinished(50);
+  ASSERT_EQ(editor.state(), QProcess::Running) << editor.readAllStandardError().toStdString();
+  ::kill(static_cast<pid_t>(editor.processId()), SIGINT);
+  ASSERT_TRUE(editor.waitForFinished(30000));
+  EXPECT_EQ(editor.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(editor.exitCode(), 130);
+  EXPECT_TRUE(QString::fromLocal8Bit(editor.readAllStandardError()).contains(QStringLiteral("中止")));
+  EXPECT_TRUE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+  EXPECT_TRUE(QDir(JoinPath(cache.path(), QStringLiteral("kemo-editor")))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                  .isEmpty());
+}
+
+// A name another export is writing is refused (its file left alone); what a killed export left
+// under the temporary name is taken over and gone at the end.
+TEST(ExportLecture, ANameBeingWrittenIsRefusedAndALeftoverIsRemoved) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+  test::ProgramFolder program;
+  ShortLecture lecture;
+  ASSERT_TRUE(lecture.ok);
+  QTemporaryDir out, work;
+  ExportSource source;
+  source.folder = lecture.folder;
+  source.presenter = JoinPath(lecture.folder, QStringLiteral("Video.flv"));
+  source.defaultPicture = JoinPath(program.path(), QStringLiteral("000.jpg"));
+  source.slides = {Slide(0, QStringLiteral("a"), QStringLiteral("0001.jpg")), Slide(1, QStringLiteral("b"), QStringLiteral("0002.jpg"))};
+  ExportOptions options;
+  options.workFolder = work.path();
+  options.programFolder = program.path();
+  const QString mp4 = JoinPath(out.path(), QStringLiteral("a.mp4"));
+
+  {
+    PartFileHold other;
+    QString why;
+    ASSERT_TRUE(other.Take(mp4, &why)) << why.toStdString();
+    test::WriteFile(other.PartPath(), "being written");
+    const ExportResult r = ExportLecture(source, mp4, options);
+    EXPECT_EQ(r.kind, ExportResult::Failed);
+    EXPECT_TRUE(r.reason.contains(QStringLiteral("別の書き出し"))) << r.reason.toStdString();
+    EXPECT_EQ(test::ReadFile(other.PartPath()), QByteArray("being written"));
+  }
+  test::WriteFile(ExportPartPath(mp4), "left by a killed export");
+  const ExportResult r = ExportLecture(source, mp4, options);
+  EXPECT_EQ(r.kind, ExportResult::Done) << r.reason.toStdString();
+  EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.mp4")});
+}
+
+// The encoder's failures are told in words, its own line after them.
+TEST(ExportLecture, FailuresSayWhyInWords) {
+  test::ProgramFolder program;
+  ShortLecture lecture(1, 1);
+  QTemporaryDir out, work;
+  ExportSource source;
+  source.folder = lecture.folder;
+  source.presenter = JoinPath(lecture.folder, QStringLiteral("Video.flv"));
+  source.defaultPicture = JoinPath(program.path(), QStringLiteral("000.jpg"));
+  source.slides = {Slide(0, QStringLiteral("a"), QStringLiteral("0001.jpg"))};
+  ExportOptions options;
+  options.workFolder = work.path();
+  options.programFolder = program.path();
+  const QString mp4 = JoinPath(out.path(), QStringLiteral("a.mp4"));
+  const QString encoder = JoinPath(program.path(), QStringLiteral("ffmpeg"));
+  const QByteArray length = "for a in \"$@\"; do last=$a; done\ncase \"$last\" in *.part) ;; *) echo '  Duration: 00:00:10.00, start: 0.000000' >&2; exit 1;; esac\n";
+  struct Case {
+    QByteArray encoding;  // what the encoder says while encoding, then it fails
+    QString said;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"echo 'a.part: No space left on device' >&2", QStringLiteral("ディスクがいっぱいで")},
+           {"echo 'a.part: Permission denied' >&2", QStringLiteral("書き込む権限がありません")},
+           {"echo 'Conversion failed!' >&2", QStringLiteral("ffmpegが異常終了しました。\rConversion failed!")}}) {
+    test::WriteFile(encoder, "#!/bin/sh\n" + length + c.encoding + "\nexit 1\n");
+    QFile::setPermissions(encoder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const ExportResult r = ExportLecture(source, mp4, options);
+    EXPECT_EQ(r.kind, ExportResult::Failed);
+    EXPECT_TRUE(r.reason.contains(c.said)) << r.reason.toStdString();
+    EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+  }
+  // No encoder anywhere.
+  QFile::remove(encoder);
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QFile::encodeName(work.path()));
+  const ExportResult r = ExportLecture(source, mp4, options);
+  qputenv("PATH", path);
+  EXPECT_TRUE(r.reason.contains(QStringLiteral("ffmpegが見つかりません"))) << r.reason.toStdString();
+}
+
+// Hundreds of slides: the frames reach the encoder without filling the work folder, the caller is
+// asked on all along, and a cancel ends everything at once.
+TEST(ExportLecture, ManySlidesTakeNoRoomAndTheCallerIsNeverKeptWaiting) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+  test::ProgramFolder program;
+  ShortLecture lecture(30, 300, 0.1);
+  ASSERT_TRUE(lecture.ok);
+  QTemporaryDir out, work;
+  ExportSource source;
+  source.folder = lecture.folder;
+  source.presenter = JoinPath(lecture.folder, QStringLiteral("Video.flv"));
+  source.defaultPicture = JoinPath(program.path(), QStringLiteral("000.jpg"));
+  for (int k = 0; k < 300; ++k)
+    source.slides.push_back(Slide(k * 0.1, QStringLiteral("第%1節").arg(k + 1), QStringLiteral("%1.jpg").arg(k + 1, 4, 10, QLatin1Char('0'))));
+  ExportOptions options;
+  options.workFolder = work.path();
+  options.programFolder = program.path();
+  QElapsedTimer sinceLast, sinceCancel;
+  qint64 longestGap = 0, largestWork = 0;
+  options.onProgress = [&](const ExportProgress& p) {
+    if (sinceLast.isValid()) longestGap = std::max(longestGap, sinceLast.elapsed());
+    sinceLast.start();
+    qint64 size = 0;
+    QDirIterator it(work.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) size += QFileInfo(it.next()).size();
+    largestWork = std::max(largestWork, size);
+    if (p.seconds < 20) return true;  // past the slides
+    if (!sinceCancel.isValid()) sinceCancel.start();
+    return false;
+  };
+  const QString mp4 = JoinPath(out.path(), QStringLiteral("a.mp4"));
+  EXPECT_EQ(ExportLecture(source, mp4, options).kind, ExportResult::Cancelled);
+  ASSERT_TRUE(sinceCancel.isValid());
+  // Loose bounds for a loaded machine (the benchmark and the window test give the figures).
+  EXPECT_LT(sinceCancel.elapsed(), 3000);
+  EXPECT_LT(longestGap, 2000);
+  EXPECT_LT(largestWork, 2 * 1024 * 1024);  // as picture files, 300 slides took 800 MB
+  EXPECT_TRUE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
   EXPECT_TRUE(QDir(work.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
@@ -555,7 +801,7 @@ TEST(ExportCommand, AFailingEncoderLeavesTheChosenFileAsItWasAndSaysWhy) {
                "esac\n");
   w.Export(w.chosen);
   ASSERT_EQ(w.messages.shown.size(), 1u);
-  EXPECT_EQ(w.messages.shown[0].text, kFailed + QStringLiteral("Conversion failed!"));
+  EXPECT_EQ(w.messages.shown[0].text, kFailed + QStringLiteral("ffmpegが異常終了しました。\rConversion failed!"));
   EXPECT_EQ(w.messages.shown[0].icon, MsgIcon::Critical);
   EXPECT_EQ(test::ReadFile(w.chosen), QByteArray("old"));
   EXPECT_FALSE(QFileInfo::exists(ExportPartPath(w.chosen)));
@@ -564,7 +810,8 @@ TEST(ExportCommand, AFailingEncoderLeavesTheChosenFileAsItWasAndSaysWhy) {
   WriteEncoder(w.program.path(), "echo 'Video.flv: Invalid data found when processing input' >&2; exit 1\n");
   w.Export(w.chosen);
   ASSERT_EQ(w.messages.shown.size(), 1u);
-  EXPECT_EQ(w.messages.shown[0].text, kFailed + QStringLiteral("Video.flv: Invalid data found when processing input"));
+  EXPECT_EQ(w.messages.shown[0].text, kFailed + ShowPath(w.Data(QStringLiteral("Video.flv"))) +
+                                          QStringLiteral("の長さがわかりません。\rVideo.flv: Invalid data found when processing input"));
 
   // The lecture's own files are never written over.
   const QByteArray video = test::ReadFile(w.Data(QStringLiteral("Video.flv")));
@@ -609,4 +856,72 @@ TEST(ExportCommand, ExportsWithProgressAndACancelLeavesNothing) {
   EXPECT_FALSE(QFileInfo::exists(w.chosen));
   EXPECT_FALSE(QFileInfo::exists(ExportPartPath(w.chosen)));
   EXPECT_EQ(w.window->findChild<QProgressDialog*>(kExportProgressName), nullptr);
+}
+
+// --- where the output may go ---------------------------------------------------------------------
+
+TEST(ExportOutput, ThePlaceIsCheckedBeforeAnythingIsWritten) {
+  QTemporaryDir root;
+  const QString data = JoinPath(root.path(), QStringLiteral("講義"));
+  const QString out = JoinPath(root.path(), QStringLiteral("出力"));
+  QDir().mkpath(data);
+  QDir().mkpath(out);
+  test::WriteFile(JoinPath(data, QStringLiteral("Video.flv")), test::kFlvHead);
+  const QString elsewhere = JoinPath(out, QStringLiteral("slide.bin"));
+  test::WriteFile(elsewhere, "x");
+  const auto in = [](const QString& folder, const QString& name) { return JoinPath(folder, name); };
+  struct Case {
+    QString typed;
+    QString path;     // "" when refused
+    QString because;  // a part of the refusal
+  };
+  const std::vector<Case> cases = {
+      {in(out, QStringLiteral("a")), in(out, QStringLiteral("a.mp4")), {}},
+      {in(out, QStringLiteral("a.mov")), in(out, QStringLiteral("a.mov")), {}},
+      {in(data, QStringLiteral("第1回.mp4")), in(data, QStringLiteral("第1回.mp4")), {}},
+      {QStringLiteral(" "), {}, QStringLiteral("ファイル名がありません")},
+      {out, {}, QStringLiteral("はフォルダです")},
+      {out + QStringLiteral("/"), {}, QStringLiteral("はフォルダです")},
+      {in(in(out, QStringLiteral("無い")), QStringLiteral("a.mp4")), {}, QStringLiteral("というフォルダがありません")},
+      // The data folder's own files, existing or still to come, in any case.
+      {in(data, QStringLiteral("Video.flv")), {}, QStringLiteral("データフォルダのファイル")},
+      {in(data, QStringLiteral("Video.avi")), {}, QStringLiteral("データフォルダのファイル")},
+      {in(data, QStringLiteral("VIDEO.AVI")), {}, QStringLiteral("データフォルダのファイル")},
+      {in(data, QStringLiteral("content.xml")), {}, QStringLiteral("データフォルダのファイル")},
+      {in(data, QStringLiteral("content-backup--261209-1130.xml")), {}, QStringLiteral("データフォルダのファイル")},
+      {in(data, QStringLiteral("005.jpg")), {}, QStringLiteral("データフォルダのファイル")},
+      {in(data, QStringLiteral("content")), in(data, QStringLiteral("content.mp4")), {}},
+      {elsewhere, {}, QStringLiteral("データフォルダのファイル")},  // an input, wherever it is
+  };
+  for (const Case& c : cases) {
+    const OutputPlace p = CheckOutputPlace(c.typed, data, {elsewhere});
+    if (c.path.isEmpty()) {
+      EXPECT_TRUE(p.refusal.contains(c.because)) << c.typed.toStdString() << ": " << p.refusal.toStdString();
+    } else {
+      EXPECT_EQ(p.refusal, QString()) << c.typed.toStdString();
+      EXPECT_EQ(p.path, c.path) << c.typed.toStdString();
+    }
+  }
+  if (::geteuid() != 0) {
+    QFile::setPermissions(out, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    EXPECT_TRUE(CheckOutputPlace(in(out, QStringLiteral("a.mp4")), data).refusal.contains(QStringLiteral("権限がありません")));
+    QFile::setPermissions(out, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  }
+}
+
+TEST(ExportCommand, MissingPicturesAreAskedAboutFirst) {
+  ExportWindow w;
+  QFile::remove(w.Data(QStringLiteral("002.jpg")));
+  // An encoder that would fail at once: only the question matters here.
+  WriteEncoder(w.program.path(), "echo 'Conversion failed!' >&2; exit 1\n");
+  w.messages.Answer(MsgResult::No);
+  w.Export(w.chosen);
+  ASSERT_EQ(w.messages.shown.size(), 1u);
+  EXPECT_TRUE(w.messages.shown[0].text.contains(QStringLiteral("スライド 2（002.jpg）"))) << w.messages.shown[0].text.toStdString();
+  EXPECT_FALSE(QFileInfo::exists(w.chosen));
+  // Yes: the export goes on (and here fails, saying so).
+  w.messages.Answer(MsgResult::Yes);
+  w.Export(w.chosen);
+  ASSERT_EQ(w.messages.shown.size(), 2u);
+  EXPECT_TRUE(w.messages.shown[1].text.startsWith(kFailed)) << w.messages.shown[1].text.toStdString();
 }

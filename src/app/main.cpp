@@ -9,6 +9,7 @@
 #include <QTranslator>
 
 #include "app/frm_main.h"
+#include "batch/batch_command.h"
 #include "export/export_command.h"
 #include "platform/beep.h"
 #include "platform/file_dialogs.h"
@@ -50,6 +51,14 @@ int main(int argc, char** argv) {
     if (kemo::IsWebCommandLine(argc, argv))
       return kemo::RunWebCommandLine(QCoreApplication::arguments().mid(1), programFolder);
     return kemo::RunExportCommandLine(QCoreApplication::arguments().mid(1), programFolder);
+  }
+  // Work on many folders (and one folder's conversion) without a window, likewise.
+  if (kemo::IsBatchCommandLine(argc, argv)) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return kemo::RunBatchCommandLine(
+        QCoreApplication::arguments().mid(1), QCoreApplication::applicationFilePath(),
+        kemo::FindProgramDataFolder(QDir::cleanPath(QCoreApplication::applicationDirPath())));
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kemo.Editor"));

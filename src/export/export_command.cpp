@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -88,10 +90,10 @@ void ExportWithProgress(Editor& ed, const QString& output) {
   };
   const ExportResult r = ExportLecture(ExportSourceOf(ed), output, options);
   dialog.hide();
+  const QString written = ShowPath(r.output.isEmpty() ? QFileInfo(output).absoluteFilePath() : r.output);
   switch (r.kind) {
     case ExportResult::Done:
-      Tell(ed, QStringLiteral("動画を書き出しました。\r") + ShowPath(QFileInfo(output).absoluteFilePath()),
-           MsgIcon::Information);
+      Tell(ed, QStringLiteral("動画を書き出しました。\r") + written, MsgIcon::Information);
       break;
     case ExportResult::Cancelled: Tell(ed, QStringLiteral("動画の書き出しをキャンセルしました。"), MsgIcon::Critical); break;
     case ExportResult::Failed:
@@ -107,6 +109,13 @@ void OnExportCommand(Editor& ed) {
   const QString output = ed.svc.dialogs->SaveFile(QStringLiteral("MP4 動画 (*.mp4)"), JoinPath(ed.DataFolder, name),
                                                   QStringLiteral("動画に書き出し"));
   if (output.isEmpty()) return;
+  // Slides whose picture would show as the stand-in are named before anything is written.
+  const QStringList missing = MissingPictures(ExportSourceOf(ed));
+  if (!missing.isEmpty() &&
+      Ask(ed, QStringLiteral("次のスライドの画像が見つからないか読めません。代わりの画像で書き出しますか？\r") +
+                  MissingPicturesText(missing),
+          MsgButtons::YesNo, MsgIcon::Critical) != MsgResult::Yes)
+    return;
   exporting = true;
   ExportWithProgress(ed, output);
   exporting = false;
@@ -121,16 +130,37 @@ void WireExport(Editor& ed) {
 
 bool IsExportCommandLine(int argc, char** argv) { return argc >= 2 && std::strcmp(argv[1], "--export") == 0; }
 
+namespace {
+
+// Ctrl+C (or an end asked of the process) cancels the export, which then cleans up.
+std::atomic<int> interruption{0};
+extern "C" void OnInterrupt(int signal) { interruption = signal; }
+
+QString kExportUsage() {
+  return QStringLiteral("使い方: kemo-editor --export データフォルダ 出力.mp4 [--quality 標準|小さい|速い] [--strict]");
+}
+
+}  // namespace
+
 int RunExportCommandLine(const QStringList& args, const QString& programFolder) {
-  if (args.size() != 3 || args[0] != QStringLiteral("--export")) {
-    ErrorOutputMessages::PrintLine(QStringLiteral("使い方: kemo-editor --export データフォルダ 出力.mp4"));
+  QStringList names;
+  ExportOptions options;
+  bool usage = args.value(0) != QStringLiteral("--export");
+  for (qsizetype i = 1; i < args.size() && !usage; ++i) {
+    if (args[i] == QStringLiteral("--strict")) options.strict = true;
+    else if (args[i] == QStringLiteral("--quality")) usage = ++i >= args.size() || !ParseExportQuality(args[i], &options.quality);
+    else if (args[i].startsWith(QStringLiteral("--"))) usage = true;
+    else names << args[i];
+  }
+  if (usage || names.size() != 2) {
+    ErrorOutputMessages::PrintLine(kExportUsage());
     return 2;
   }
   ErrorOutputMessages messages;
   auto ed = std::make_unique<Editor>();
   ed->svc.messages = &messages;
   ed->ProgramFolder = programFolder;
-  ed->DataFolder = QDir::cleanPath(QFileInfo(args[1]).absoluteFilePath());
+  ed->DataFolder = QDir::cleanPath(QFileInfo(names[0]).absoluteFilePath());
   if (!QFileInfo(ed->ContentPath()).isFile()) {
     ErrorOutputMessages::PrintLine(ShowPath(ed->ContentPath()) + QStringLiteral("が見つかりません。"));
     return 1;
@@ -143,16 +173,31 @@ int RunExportCommandLine(const QStringList& args, const QString& programFolder) 
   BuildSlideTable(*ed);
   BuildPointTable(*ed);
 
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+
   // A work folder of this run's own, as an editor has one.
   const EditorWorkFolder work(UserWorkBase());
-  ExportOptions options;
   options.workFolder = work.path();
   options.programFolder = programFolder;
-  const ExportResult r = ExportLecture(ExportSourceOf(*ed), args[2], options);
-  if (r.kind == ExportResult::Done) return 0;
-  ErrorOutputMessages::PrintLine(r.kind == ExportResult::Cancelled ? QStringLiteral("書き出しを中止しました。")
-                                                                   : r.reason);
-  return 1;
+  options.onProgress = [](const ExportProgress&) { return interruption == 0; };
+  const ExportResult r = ExportLecture(ExportSourceOf(*ed), names[1], options);
+  if (interruption != 0 && r.kind != ExportResult::Failed) {
+    ErrorOutputMessages::PrintLine(QStringLiteral("中止しました。") + ShowPath(QFileInfo(names[1]).absoluteFilePath()) +
+                                   QStringLiteral("は書き出していません。"));
+    return 128 + interruption;
+  }
+  if (r.kind != ExportResult::Done) {
+    ErrorOutputMessages::PrintLine(r.reason);
+    return 1;
+  }
+  if (r.missingPictures.isEmpty()) return 0;
+  for (const QString& slide : r.missingPictures)
+    ErrorOutputMessages::PrintLine(QStringLiteral("警告: ") + slide + QStringLiteral("の画像が見つからないか読めないため、代わりの画像で書き出しました。"));
+  return 3;
 }
 
 }  // namespace kemo

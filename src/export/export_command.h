@@ -15,9 +15,11 @@ void ExportWithProgress(Editor& ed, const QString& output);
 
 void WireExport(Editor& ed);
 
-// The command line "--export FOLDER OUT": loads FOLDER's content.xml as the editor opens it and
-// exports it to OUT. 0 when the file is written; otherwise the reason goes to the error output and
-// the result is 1 (2 for a wrong command line). programFolder holds symbol.csv and 000.jpg; the
+// The command line "--export FOLDER OUT [--quality 標準|小さい|速い] [--strict]": loads FOLDER's
+// content.xml as the editor opens it and exports it to OUT. 0 when the file is written; 3 when it is
+// written with missing pictures (each named on the error output; --strict refuses them before
+// encoding, 1); otherwise the reason goes to the error output and the result is 1 (2 for a wrong
+// command line, 130 after Ctrl+C, which prints 中止 and leaves nothing). programFolder holds symbol.csv and 000.jpg; the
 // work files go to a work folder of the run's own under the user's work base (UserWorkBase).
 int RunExportCommandLine(const QStringList& args, const QString& programFolder);
 // True when the command line asks for an export (the window is then never made).

@@ -121,25 +121,14 @@ std::vector<PointerMark> ShownMarks(const std::vector<PointRecord>& points, cons
   return marks;
 }
 
-QString ConcatList(const std::vector<SlideSpan>& spans, const QStringList& pictureOfSpan) {
-  QString list = QStringLiteral("ffconcat version 1.0\n");
-  for (size_t k = 0; k < spans.size() && k < static_cast<size_t>(pictureOfSpan.size()); ++k) {
-    list += QStringLiteral("file ") + pictureOfSpan[static_cast<qsizetype>(k)] + QLatin1Char('\n');
-    list += QStringLiteral("duration ") + Seconds(Micro(spans[k].end) - Micro(spans[k].start)) + QLatin1Char('\n');
-  }
-  // The reader ends a picture's time only when the next one begins: the last is listed once more.
-  if (!spans.empty() && !pictureOfSpan.isEmpty())
-    list += QStringLiteral("file ") + pictureOfSpan[std::min<qsizetype>(pictureOfSpan.size(), spans.size()) - 1] +
-            QLatin1Char('\n');
-  return list;
-}
-
 namespace {
 constexpr int kHidden = -10000;  // an overlay position that draws nothing
 int Corner(double centre) { return static_cast<int>(std::lround(centre - PointerSize() / 2.0)); }
 }  // namespace
 
 QString PointerCommands(const std::vector<PointerStep>& steps) {
+  // The encoder refuses an empty command file: without points, the pointer is put out of sight.
+  if (steps.empty()) return PointerCommands({PointerStep{}});
   QString text;
   text.reserve(static_cast<qsizetype>(steps.size()) * 48);
   for (const PointerStep& s : steps) {
@@ -200,10 +189,9 @@ QString TimeTextExpansion() {
 QString FilterGraph(bool clipPointerAtRightEdge) {
   using namespace ExportFrame;
   const QString rate = QString::number(Rate);
-  // The slide pictures are converted once each, then repeated at the frame rate; the pointer's
-  // commands act on the frame that carries their time.
-  QString g = QStringLiteral("[1:v]format=yuv420p,fps=") + rate + QStringLiteral(",sendcmd=f=") +
-              ExportFile::PointerCommandFile;
+  // The slide frames come at the frame rate already; the pointer's commands act on the frame that
+  // carries their time.
+  QString g = QStringLiteral("[1:v]sendcmd=f=") + ExportFile::PointerCommandFile;
   g += clipPointerAtRightEdge ? QStringLiteral(",split[s][r];[r]crop=%1:%2:%3:0[col];")
                                     .arg(Width - SlideWidth)
                                     .arg(Height)
@@ -221,13 +209,46 @@ QString FilterGraph(bool clipPointerAtRightEdge) {
   return g;
 }
 
-QStringList EncoderArguments(const QString& presenter, const QString& output, double duration) {
-  return {QStringLiteral("-hide_banner"),
+bool ParseExportQuality(const QString& word, ExportQuality* quality) {
+  const QString w = word.trimmed().toLower();
+  if (w == QStringLiteral("標準") || w == QStringLiteral("standard")) *quality = ExportQuality::Standard;
+  else if (w == QStringLiteral("小さい") || w == QStringLiteral("small")) *quality = ExportQuality::Small;
+  else if (w == QStringLiteral("速い") || w == QStringLiteral("fast")) *quality = ExportQuality::Fast;
+  else return false;
+  return true;
+}
+
+QStringList EncoderArguments(const QString& presenter, const QString& output, double duration,
+                             ExportQuality quality) {
+  using namespace ExportFrame;
+  // Slides stand still for seconds and only the presenter's corner and the time text move: the
+  // encoder's cheapest settings spend most of the file on repeating what did not change.
+  // veryfast keeps the look of ultrafast at the same quality factor in a quarter of the video's
+  // bytes; the lecturer's voice needs no more than 64 kbit/s.
+  QStringList encoder;
+  switch (quality) {
+    case ExportQuality::Standard:
+      encoder = {QStringLiteral("-preset"), QStringLiteral("veryfast"), QStringLiteral("-crf"), QStringLiteral("23"),
+                 QStringLiteral("-b:a"), QStringLiteral("64k")};
+      break;
+    case ExportQuality::Small:
+      encoder = {QStringLiteral("-preset"), QStringLiteral("faster"), QStringLiteral("-crf"), QStringLiteral("27"),
+                 QStringLiteral("-b:a"), QStringLiteral("48k")};
+      break;
+    case ExportQuality::Fast:
+      encoder = {QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-crf"), QStringLiteral("23"),
+                 QStringLiteral("-b:a"), QStringLiteral("128k")};
+      break;
+  }
+  QStringList args = {QStringLiteral("-hide_banner"),
           QStringLiteral("-nostdin"),
           QStringLiteral("-y"),
           // "file:" keeps a name with a colon from being read as a protocol.
           QStringLiteral("-i"), QStringLiteral("file:") + presenter,
-          QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-i"), ExportFile::SlideList,
+          QStringLiteral("-f"), QStringLiteral("rawvideo"), QStringLiteral("-pixel_format"), QStringLiteral("yuv420p"),
+          QStringLiteral("-video_size"), QStringLiteral("%1x%2").arg(Width).arg(Height),
+          QStringLiteral("-framerate"), QString::number(Rate),
+          QStringLiteral("-i"), QStringLiteral("file:") + ExportFile::SlideStream,
           QStringLiteral("-i"), ExportFile::PointerPicture,
           QStringLiteral("-f"), QStringLiteral("ffmetadata"), QStringLiteral("-i"), ExportFile::ChapterFile,
           QStringLiteral("-filter_complex_script"), ExportFile::Graph,
@@ -236,16 +257,15 @@ QStringList EncoderArguments(const QString& presenter, const QString& output, do
           // The tags from the chapter file: its chapters keep their titles, the recording's own go.
           QStringLiteral("-map_metadata"), QStringLiteral("3"),
           QStringLiteral("-map_chapters"), QStringLiteral("3"),
-          QStringLiteral("-c:v"), QStringLiteral("libx264"),
-          QStringLiteral("-preset"), QStringLiteral("ultrafast"),  // ten times real time on two cores
-          QStringLiteral("-crf"), QStringLiteral("23"),
-          QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
+          QStringLiteral("-c:v"), QStringLiteral("libx264")};
+  args << encoder;
+  args << QStringList{QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
           QStringLiteral("-c:a"), QStringLiteral("aac"),
-          QStringLiteral("-b:a"), QStringLiteral("128k"),
           QStringLiteral("-movflags"), QStringLiteral("+faststart"),
           QStringLiteral("-t"), QString::number(duration, 'f', 3),
           QStringLiteral("-f"), QStringLiteral("mp4"),
           QStringLiteral("file:") + output};
+  return args;
 }
 
 }  // namespace kemo

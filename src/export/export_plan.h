@@ -78,11 +78,6 @@ struct PointerMark {
 };
 std::vector<PointerMark> ShownMarks(const std::vector<PointRecord>& points, const QString& symOn);
 
-// The slide list for the encoder's concat reader: each span's picture file (a plain name in the
-// encoder's work folder, `pictureOf(span)`) with its duration; the last picture is listed twice so
-// that the reader holds it to the end.
-QString ConcatList(const std::vector<SlideSpan>& spans, const QStringList& pictureOfSpan);
-
 // The pointer's positions as timed commands to the overlay named "ptr": its top-left corner, or far
 // outside the frame while no pointer is shown.
 QString PointerCommands(const std::vector<PointerStep>& steps);
@@ -107,7 +102,7 @@ QString TimeTextExpansion();
 
 // The work files the encoder reads, by their names in its work folder.
 namespace ExportFile {
-inline const QString SlideList = QStringLiteral("slides.txt");
+inline const QString SlideStream = QStringLiteral("slides.yuv");  // a named pipe
 inline const QString PointerPicture = QStringLiteral("pointer.png");
 inline const QString PointerCommandFile = QStringLiteral("pointer.cmd");
 inline const QString ChapterFile = QStringLiteral("chapters.txt");
@@ -115,11 +110,19 @@ inline const QString TimeText = QStringLiteral("time.txt");
 inline const QString Graph = QStringLiteral("graph.txt");
 }  // namespace ExportFile
 
-// The filter graph over the inputs 0 presenter video, 1 slide list, 2 pointer picture.
+// The filter graph over the inputs 0 presenter video, 1 slide frames (raw, at the frame rate), 2
+// pointer picture.
 QString FilterGraph(bool clipPointerAtRightEdge);
+
+// How hard the encoder works for a smaller file. Standard: a third the size of Fast at the same
+// look, still many times faster than real time; Small: smaller again, slower; Fast: the quickest.
+enum class ExportQuality { Standard, Small, Fast };
+// "標準"/"standard", "小さい"/"small", "速い"/"fast"; false for another word.
+bool ParseExportQuality(const QString& word, ExportQuality* quality);
 
 // The encoder's arguments: presenter (a full path), output (a full path, written as MP4 whatever
 // its name ends in), duration in seconds. The work files are named relative to the work folder.
-QStringList EncoderArguments(const QString& presenter, const QString& output, double duration);
+QStringList EncoderArguments(const QString& presenter, const QString& output, double duration,
+                             ExportQuality quality = ExportQuality::Standard);
 
 }  // namespace kemo

@@ -8,7 +8,10 @@
 
 namespace kemo {
 
-bool ReadPictureFile(const QString& path, const QSize& size, QImage* image) {
+namespace {
+
+// Opens `path` without blocking into `file`, when it is a regular file.
+bool OpenRegular(const QString& path, QFile* file) {
   const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
@@ -16,11 +19,25 @@ bool ReadPictureFile(const QString& path, const QSize& size, QImage* image) {
     ::close(fd);
     return false;
   }
-  QFile file;
-  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+  if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
     return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool IsPictureFile(const QString& path) {
+  QFile file;
+  if (!OpenRegular(path, &file)) return false;
+  QImageReader reader(&file);
+  return reader.canRead() && reader.size().isValid();
+}
+
+bool ReadPictureFile(const QString& path, const QSize& size, QImage* image) {
+  QFile file;
+  if (!OpenRegular(path, &file)) return false;
   QImageReader reader(&file);
   if (size.isValid() && !size.isEmpty()) reader.setScaledSize(size);
   return reader.read(image) && !image->isNull();

@@ -14,4 +14,8 @@ QImage ReadPictureFile(const QString& path, const QSize& size = QSize());
 // false when nothing was decoded.
 bool ReadPictureFile(const QString& path, const QSize& size, QImage* image);
 
+// True when `path` is a regular file whose header reads as a picture of a valid size (the picture
+// itself is not decoded); opened as ReadPictureFile opens it.
+bool IsPictureFile(const QString& path);
+
 }  // namespace kemo

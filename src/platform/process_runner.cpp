@@ -32,6 +32,9 @@ ProcessResult QtProcessRunner::Run(const QString& program, const QStringList& ar
   const pid_t editor = ::getpid();
   process.setChildProcessModifier([editor] {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // A group of its own: Ctrl+C at a terminal reaches the editor, which ends the program itself
+    // (ffmpeg would otherwise finish the file it was writing as if it were complete).
+    ::setpgid(0, 0);
     if (::getppid() != editor) ::_exit(127);  // the editor ended before the line above
   });
 #endif

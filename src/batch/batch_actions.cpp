@@ -1,0 +1,45 @@
+#include "batch/batch_actions.h"
+
+#include <QFileInfo>
+
+#include "platform/paths.h"
+
+namespace kemo {
+
+namespace {
+
+// The exported video of a folder: under --out, at the folder's place in ROOT's tree, named after it;
+// without --out, in the folder itself.
+QString ExportOutput(const QString& folder, const QString& relative, const QString& outDir) {
+  const QString name = QFileInfo(folder).fileName() + QStringLiteral(".mp4");
+  if (outDir.isEmpty()) return JoinPath(folder, name);
+  if (relative == QStringLiteral(".")) return JoinPath(outDir, name);
+  return JoinPath(outDir, relative + QStringLiteral(".mp4"));
+}
+
+}  // namespace
+
+const std::vector<BatchAction>& BatchActions() {
+  static const std::vector<BatchAction> actions = {
+      {QStringLiteral("check"), true, [](const QString&, const QString&, const QString&) { return QString(); },
+       [](const BatchJob& job, bool) { return QStringList{QStringLiteral("--check"), job.folder}; }},
+      {QStringLiteral("convert"), false,
+       [](const QString& folder, const QString&, const QString&) { return JoinPath(folder, QStringLiteral("Video.avi")); },
+       [](const BatchJob& job, bool force) {
+         QStringList args{QStringLiteral("--convert"), job.folder};
+         if (force) args << QStringLiteral("--force");
+         return args;
+       }},
+      {QStringLiteral("export"), false, ExportOutput,
+       [](const BatchJob& job, bool) { return QStringList{QStringLiteral("--export"), job.folder, job.output}; }},
+  };
+  return actions;
+}
+
+const BatchAction* FindBatchAction(const QString& name) {
+  for (const BatchAction& a : BatchActions())
+    if (a.name == name) return &a;
+  return nullptr;
+}
+
+}  // namespace kemo
