@@ -25,7 +25,7 @@ struct BatchAction {
   std::function<QStringList(const BatchJob& job, bool force)> arguments;
 };
 
-// The actions: check, convert, export.
+// The actions: check, convert, export, web.
 const std::vector<BatchAction>& BatchActions();
 // The action of that name, or null.
 const BatchAction* FindBatchAction(const QString& name);

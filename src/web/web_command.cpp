@@ -68,7 +68,8 @@ void WebWithProgress(Editor& ed, const QString& outDir) {
       Tell(ed,
            QStringLiteral("Web用に書き出しました。\r") + where + QStringLiteral("\rindex.html をブラウザで開いてください。") +
                (r.missing.isEmpty() ? QString()
-                                    : QStringLiteral("\r\r見つからないスライド画像:\r") + r.missing.join(QLatin1Char('\r'))),
+                                    : QStringLiteral("\r\r次のスライドの画像が見つからないか読めないため、代わりの画像で書き出しました。\r") +
+                                          MissingPicturesText(r.missing)),
            r.missing.isEmpty() ? MsgIcon::Information : MsgIcon::Critical);
       break;
     case WebResult::Cancelled: Tell(ed, QStringLiteral("Web用の書き出しをキャンセルしました。"), MsgIcon::Critical); break;
@@ -138,7 +139,9 @@ int RunWebCommandLine(const QStringList& args, const QString& programFolder) {
     PrintLine(r.reason);
     return 1;
   }
-  for (const QString& line : r.missing) PrintLine(line);
+  // Worded as the export's warnings, which the batch reports per folder.
+  for (const QString& slide : r.missing)
+    PrintLine(QStringLiteral("警告: ") + slide + QStringLiteral("の画像が見つからないか読めないため、代わりの画像で書き出しました。"));
   return r.missing.isEmpty() ? 0 : 3;
 }
 

@@ -138,11 +138,15 @@ class PictureWriter {
       flat = flat.scaledToWidth(WebSize::MaxWidth, Qt::SmoothTransformation);
     const QImage thumb = flat.scaled(WebSize::ThumbWidth, WebSize::ThumbWidth * 3 / 4, Qt::IgnoreAspectRatio,
                                      Qt::SmoothTransformation);
+    // A lecture's pictures stay a few megabytes: text keeps readable at these qualities, and a
+    // progressive picture shows whole (if blurred) while it loads over a slow line.
     QImageWriter big(JoinPath(out_, WebFile::SlidePicture(file)), "jpeg");
-    big.setQuality(70);
+    big.setQuality(60);
     big.setOptimizedWrite(true);
+    big.setProgressiveScanWrite(true);
     QImageWriter small(JoinPath(out_, WebFile::Thumbnail(file)), "jpeg");
-    small.setQuality(60);
+    small.setQuality(50);
+    small.setOptimizedWrite(true);
     return big.write(flat) && small.write(thumb);
   }
 
@@ -338,8 +342,7 @@ WebResult WriteWebPackage(const ExportSource& source, const QString& outDir, con
     const SlideRecord& r = source.slides[i];
     const bool found = pictures.Found(static_cast<int>(i));
     slides.push_back(WebSlide{r.caption, r.image, r.pos, !found, pictures.FileOf(static_cast<int>(i)) + 1});
-    if (!found && !r.image.trimmed().isEmpty())
-      result.missing << ShowPath(JoinPath(source.folder, r.image)) + QStringLiteral("が見つかりません。");
+    if (!found) result.missing << QStringLiteral("スライド %1（%2）").arg(i + 1).arg(r.image);
   }
   const QByteArray data = WebDataScript(QFileInfo(source.folder).fileName(), duration, slides, source.slides,
                                         source.points, source.symOn);

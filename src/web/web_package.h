@@ -35,8 +35,8 @@ struct WebResult {
   enum Kind { Done, Cancelled, Failed };
   Kind kind = Failed;
   QString reason;
-  // Slides whose named picture could not be used (shown as the default picture with
-  // "File Not Found", as on the stage): "<path>が見つかりません。" lines, in slide order.
+  // Slides whose picture could not be used (shown as the default picture with "File Not Found", as
+  // on the stage), "スライド N（name）" each, in slide order, as the export names them.
   QStringList missing;
 };
 
@@ -82,7 +82,7 @@ QString Thumbnail(int file);     // "thumbs/0001.jpg"
 
 namespace WebSize {
 constexpr int MaxWidth = 1280;
-constexpr int ThumbWidth = 192;
+constexpr int ThumbWidth = 160;
 }  // namespace WebSize
 
 }  // namespace kemo
