@@ -331,7 +331,10 @@ WebResult WriteWebPackage(const ExportSource& source, const QString& outDir, con
       return Fail(why.isEmpty() ? QStringLiteral("ffmpegが異常終了しました。") : why);
     }
   }
-  const double duration = encode.Progress().duration;
+  // The input's length as the encoder read it; for a recording whose header does not say (a cut
+  // off FLV), how far the encoder got.
+  double duration = encode.Progress().duration;
+  if (!(duration > 0)) duration = encode.Progress().seconds;
   if (!(duration > 0) || QFileInfo(JoinPath(out, WebFile::Video)).size() <= 0)
     return Fail(ShowPath(presenter) + QStringLiteral("の長さがわかりません。"));
   if (!pictures.Wait()) return Fail(ShowPath(out) + QStringLiteral("にスライド画像を書けません。"));
