@@ -191,6 +191,29 @@ TEST(BatchCommand, ExportsTheArchiveKeepsWhatItDidNotWriteAndResumesAfterAKill) 
   EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
 }
 
+// The web action: a package per folder under --out, mirroring ROOT; a missing picture is a warning.
+TEST(BatchCommand, WebWritesAPackagePerFolder) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+  Archive a;
+  QDir(JoinPath(a.root, QStringLiteral("読み取り専用"))).removeRecursively();
+  QFile::remove(JoinPath(a.root, QStringLiteral("外へのリンク")));
+  const QString report = JoinPath(a.base.path(), QStringLiteral("報告.json"));
+  const BatchRun r = RunBatch({QStringLiteral("--batch"), QStringLiteral("web"), a.root, QStringLiteral("--out"), a.out,
+                               QStringLiteral("--report"), report},
+                              a.state.path());
+  EXPECT_EQ(r.exit, 1) << r.errors.toStdString();  // the broken folder
+  const std::map<QString, QString> expected = {
+      {QStringLiteral("2009/第1回 web"), QStringLiteral("ok")},
+      {QStringLiteral("2009/第2回 web"), QStringLiteral("ok")},
+      {QStringLiteral("壊れた web"), QStringLiteral("failed")},
+      {QStringLiteral("画像なし web"), QStringLiteral("warning スライド 2（002.jpg）の画像が見つからないか読めないため、代わりの画像で書き出しました。")},
+  };
+  EXPECT_EQ(Rows(report), expected) << r.errors.toStdString();
+  for (const char* package : {"2009/第1回_web", "2009/第2回_web", "画像なし_web"})
+    EXPECT_TRUE(QFileInfo(JoinPath(a.out, QString::fromUtf8(package) + QStringLiteral("/index.html"))).isFile()) << package;
+  EXPECT_FALSE(QFileInfo::exists(JoinPath(a.out, QStringLiteral("壊れた_web"))));
+}
+
 TEST(BatchCommand, ConvertReportsAReadOnlyFolderAndAWrongCommandLine) {
   if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
   Archive a;

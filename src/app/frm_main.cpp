@@ -29,6 +29,7 @@
 #include "app/window_layout.h"
 #include "convert/convert.h"
 #include "export/export_command.h"
+#include "app/web_wiring.h"
 #include "document/folder_commands.h"
 #include "document/history.h"
 #include "document/state_machine.h"
@@ -135,6 +136,7 @@ FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget
   WireExport(ed_);
   WireTiming(ed_);
   WireTimeline(this, ed_);
+  WireWeb(ed_);
   OnMainWindowLoad();
 }
 

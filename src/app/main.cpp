@@ -25,6 +25,7 @@
 #include "platform/termination_signals.h"
 #include "platform/work_folder.h"
 #include "timing/check_command.h"
+#include "web/web_command.h"
 
 namespace {
 
@@ -50,12 +51,13 @@ int main(int argc, char** argv) {
     return kemo::RunCheckCommandLine(QCoreApplication::arguments().mid(1));
   }
   // An export from the command line needs no window, no display and no single-instance lock.
-  if (kemo::IsExportCommandLine(argc, argv)) {
+  if (kemo::IsExportCommandLine(argc, argv) || kemo::IsWebCommandLine(argc, argv)) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    return kemo::RunExportCommandLine(
-        QCoreApplication::arguments().mid(1),
-        kemo::FindProgramDataFolder(QDir::cleanPath(QCoreApplication::applicationDirPath())));
+    const QString programFolder = kemo::FindProgramDataFolder(QDir::cleanPath(QCoreApplication::applicationDirPath()));
+    if (kemo::IsWebCommandLine(argc, argv))
+      return kemo::RunWebCommandLine(QCoreApplication::arguments().mid(1), programFolder);
+    return kemo::RunExportCommandLine(QCoreApplication::arguments().mid(1), programFolder);
   }
   // Work on many folders (and one folder's conversion) without a window, likewise.
   if (kemo::IsBatchCommandLine(argc, argv)) {

@@ -17,6 +17,15 @@ QString ExportOutput(const QString& folder, const QString& relative, const QStri
   return JoinPath(outDir, relative + QStringLiteral(".mp4"));
 }
 
+// The web package of a folder: "<name>_web" under --out at the folder's place in ROOT's tree; without
+// --out beside the folder (never inside it).
+QString WebOutput(const QString& folder, const QString& relative, const QString& outDir) {
+  const QString name = QFileInfo(folder).fileName() + QStringLiteral("_web");
+  if (outDir.isEmpty()) return JoinPath(QFileInfo(folder).path(), name);
+  if (relative == QStringLiteral(".")) return JoinPath(outDir, name);
+  return JoinPath(outDir, relative + QStringLiteral("_web"));
+}
+
 }  // namespace
 
 const std::vector<BatchAction>& BatchActions() {
@@ -33,6 +42,8 @@ const std::vector<BatchAction>& BatchActions() {
        }},
       {QStringLiteral("export"), false, 3, false, ExportOutput,
        [](const BatchJob& job, bool) { return QStringList{QStringLiteral("--export"), job.folder, job.output}; }},
+      {QStringLiteral("web"), false, WebOutput,
+       [](const BatchJob& job, bool) { return QStringList{QStringLiteral("--web"), job.folder, job.output}; }},
   };
   return actions;
 }

@@ -29,7 +29,7 @@ struct BatchAction {
   std::function<QStringList(const BatchJob& job, bool force)> arguments;
 };
 
-// The actions: check (the timing check), convert, export.
+// The actions: check (the timing check), convert, export, web.
 const std::vector<BatchAction>& BatchActions();
 // The action of that name, or null.
 const BatchAction* FindBatchAction(const QString& name);

@@ -31,6 +31,8 @@ ProgramFolder::ProgramFolder() {
   CopyFileTo(res + QStringLiteral("/symbol.csv"), path() + QStringLiteral("/symbol.csv"));
   CopyFileTo(res + QStringLiteral("/000.jpg"), path() + QStringLiteral("/000.jpg"));
   CopyFileTo(res + QStringLiteral("/temp/_content.xml"), path() + QStringLiteral("/temp/_content.xml"));
+  for (const char* page : {"index.html", "kemo-player.js", "kemo-player.css"})
+    CopyFileTo(res + QStringLiteral("/web/") + QLatin1String(page), path() + QStringLiteral("/web/") + QLatin1String(page));
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {

@@ -117,7 +117,7 @@ shot 17-edit-closed
 xdotool mousemove --sync $((CLIENT_X + 30)) $((WIN_Y + 10)) click 1
 sleep 0.5
 shot 18-file-menu
-for _ in 1 2 3 4 5 6; do xdotool key Down; done
+for _ in 1 2 3 4 5 6 7; do xdotool key Down; done  # 上書き保存, after the two exports
 xdotool key Return
 answer_box 19-save-question
 answer_box 20-saved

@@ -48,7 +48,7 @@ sleep 0.5
 if xdotool search --onlyvisible --name "^KemoEditor$" >/dev/null 2>&1; then answer_box positions-06-close-edit; fi
 xdotool mousemove --sync $((CLIENT_X + 30)) $((WIN_Y + 10)) click 1
 sleep 0.5
-for _ in 1 2 3 4 5 6; do xdotool key Down; done
+for _ in 1 2 3 4 5 6 7; do xdotool key Down; done  # 上書き保存, after the two exports
 xdotool key Return
 answer_box positions-07-save-question
 answer_box positions-08-saved

@@ -65,7 +65,7 @@ wait_title "$wid" "broken"
 broken_kept "open"
 
 # 上書き保存: はい, then いいえ to replacing the file that was not read.
-file_menu 6
+file_menu 7
 answer_box u02-save-question Return
 answer_box u03-unread-question Escape
 broken_kept "上書き保存 declined"
@@ -100,7 +100,7 @@ answer_box u09-saveas-unread-question Escape
 broken_kept "名前を付けて保存 declined"
 
 # 上書き保存 with はい to replacing: saved, and the original bytes are in the backup.
-file_menu 6
+file_menu 7
 answer_box u10-save-question Return
 answer_box u11-unread-question Return
 answer_box u12-saved Return
@@ -120,7 +120,7 @@ sec=$((10#$(date +%S)))
 if [ "$sec" -gt 40 ]; then sleep $((61 - sec)); fi
 minute=$(date +%y%m%d-%H%M)
 for i in 1 2 3; do
-  file_menu 6
+  file_menu 7
   answer_quick "good-save-question-$i"
   answer_quick "good-saved-$i"
 done
