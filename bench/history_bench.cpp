@@ -8,7 +8,7 @@
 #include "document/history.h"
 #include "document/tables.h"
 #include "platform/record_set.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "support/test_support.h"
 

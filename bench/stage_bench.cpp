@@ -12,7 +12,7 @@
 #include "platform/twips.h"
 #include "playback/stage_view.h"
 #include "playback/sync.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "support/test_support.h"
 
 using namespace kemo;

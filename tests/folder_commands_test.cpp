@@ -19,6 +19,7 @@
 #include "platform/record_set.h"
 #include "slides/slide_edit.h"
 #include "support/test_support.h"
+#include "points/points_state.h"
 
 using namespace kemo;
 
@@ -114,7 +115,7 @@ TEST(FolderCommands, OpenCompleteFolderLoadsTablesAndVideo) {
   EXPECT_EQ(ed.EditorState, State::Idle);
   EXPECT_FALSE(ed.ContentChanged);
   EXPECT_EQ(f.w.player.URL(), JoinPath(folder, QStringLiteral("Video.avi")));
-  EXPECT_EQ(ed.points.FocusGrid, QStringLiteral("dgCursor"));
+  EXPECT_EQ(ed.points->FocusGrid, QStringLiteral("dgCursor"));
   EXPECT_EQ(Slides(ed), (std::vector<SlideRow>{{QStringLiteral("00:00.000"), QStringLiteral("第1回 情報リテラシー"), QStringLiteral("000.jpg")},
                                                 {QStringLiteral("00:12.500"), QStringLiteral("講義の目的 & 概要"), QStringLiteral("001.jpg")},
                                                 {QStringLiteral("00:30.000"), QStringLiteral("まとめ"), QStringLiteral("002.jpg")}}));

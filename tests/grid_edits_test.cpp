@@ -15,10 +15,11 @@
 #include "platform/paths.h"
 #include "platform/record_set.h"
 #include "platform/stage.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "slides/slide_edit.h"
 #include "support/test_support.h"
+#include "points/points_state.h"
 
 using namespace kemo;
 
@@ -217,7 +218,7 @@ TEST_F(GridEdits, RecordedCellTypedThenRegisteredIsTheRegisteredValue) {
     p.mark = ed().SymOff();
   }
   ed().recCurCnt = 3;
-  ed().points.recCurPos = 3;
+  ed().points->recCurPos = 3;
   ed().ui.ppCurRecDisp->trigger();
   ASSERT_FALSE(ed().ui.fDialog[0]->isHidden());
   DataGrid* g = ed().ui.dgRecCursor;
@@ -227,7 +228,7 @@ TEST_F(GridEdits, RecordedCellTypedThenRegisteredIsTheRegisteredValue) {
   // The X of record 2 (row 1), ended by a click on the register button.
   ASSERT_NE(Type(g, 1, 2, QStringLiteral("90")), nullptr);
   // The panel's refresh does not throw the open edit away.
-  ++ed().points.RecRevision;
+  ++ed().points->RecRevision;
   RecordPanelTick(ed());
   EXPECT_TRUE(g->IsEditing());
   w.messages.Clear();

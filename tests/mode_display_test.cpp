@@ -16,6 +16,7 @@
 #include "platform/paths.h"
 #include "platform/record_set.h"
 #include "support/test_support.h"
+#include "points/points_state.h"
 
 using namespace kemo;
 
@@ -329,11 +330,11 @@ TEST(ModeDisplay, IntervalAndMovementOptions) {
 
   for (int i : {2, 1, 0}) {
     OnMoveModeOption(ed, i);
-    EXPECT_EQ(ed.points.RecordMoveMode, i);
+    EXPECT_EQ(ed.points->RecordMoveMode, i);
   }
   const int interval = ed.ui.recTimer->interval();
   ed.ui.opSmode[2]->click();
-  EXPECT_EQ(ed.points.RecordMoveMode, 2);
+  EXPECT_EQ(ed.points->RecordMoveMode, 2);
   EXPECT_EQ(ed.ui.recTimer->interval(), interval);  // the movement option sets nothing else
 }
 

@@ -10,8 +10,9 @@
 #include "document/state_machine.h"
 #include "platform/media_player.h"
 #include "playback/playback.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "support/test_support.h"
+#include "playback/playback_state.h"
 
 using namespace kemo;
 
@@ -93,12 +94,12 @@ TEST(Playback, SeekButtonsOnAPausedVideo) {
 
   // "+5" at 10.2 s writes 15.2 s and synchronises to 15.2 s, without starting the player.
   w.player.SetPositionNow(10.2);
-  const int runs = ed.playback.SyncRuns;
+  const int runs = ed.playback->SyncRuns;
   ed.ui.cbPlay[4]->click();
   ASSERT_FALSE(w.player.positionWrites.empty());
   EXPECT_DOUBLE_EQ(w.player.positionWrites.back(), 15.2);
-  EXPECT_EQ(ed.playback.SyncRuns, runs + 1);
-  EXPECT_EQ(ed.playback.LastSyncTime, 15.2f);
+  EXPECT_EQ(ed.playback->SyncRuns, runs + 1);
+  EXPECT_EQ(ed.playback->LastSyncTime, 15.2f);
   EXPECT_FALSE(w.player.log.contains(QStringLiteral("play")));
 
   // Targets outside the media are clamped to it, and the grids follow the clamped time: "-30" at
@@ -106,11 +107,11 @@ TEST(Playback, SeekButtonsOnAPausedVideo) {
   w.player.SetPositionNow(12.0);
   ed.ui.cbPlay[0]->click();
   EXPECT_DOUBLE_EQ(w.player.positionWrites.back(), 0.0);
-  EXPECT_EQ(ed.playback.LastSyncTime, 0.0f);
+  EXPECT_EQ(ed.playback->LastSyncTime, 0.0f);
   w.player.SetPositionNow(50.0);
   ed.ui.cbPlay[5]->click();
   EXPECT_DOUBLE_EQ(w.player.positionWrites.back(), 60.0);
-  EXPECT_EQ(ed.playback.LastSyncTime, 60.0f);
+  EXPECT_EQ(ed.playback->LastSyncTime, 60.0f);
 
   // Every button has its own step.
   w.player.duration = 200;
@@ -217,32 +218,32 @@ TEST(Playback, PositionEventsAndTicksShowTheTimeAndSynchronise) {
   Loaded w;
   Editor& ed = w.ed();
   // Idle: the label follows, the grids do not.
-  int runs = ed.playback.SyncRuns;
+  int runs = ed.playback->SyncRuns;
   w.player.ReportPosition(0, 12.3456);
   EXPECT_EQ(ed.ui.dispTime->text(), QStringLiteral("00:12.345"));
-  EXPECT_EQ(ed.playback.SyncRuns, runs);
+  EXPECT_EQ(ed.playback->SyncRuns, runs);
 
   w.player.Play();
   test::Pump();
   ASSERT_EQ(ed.EditorState, State::Playing);
-  runs = ed.playback.SyncRuns;
+  runs = ed.playback->SyncRuns;
   w.player.ReportPosition(12.3456, 75.5);
   EXPECT_EQ(ed.ui.dispTime->text(), QStringLiteral("01:15.500"));
-  EXPECT_EQ(ed.playback.SyncRuns, runs + 1);
-  EXPECT_EQ(ed.playback.LastSyncTime, 75.5f);
+  EXPECT_EQ(ed.playback->SyncRuns, runs + 1);
+  EXPECT_EQ(ed.playback->LastSyncTime, 75.5f);
 
   // The tick reads the position and synchronises to it cut to milliseconds.
   w.player.SetPositionNow(80.1239);
   OnPlayTimerTick(ed);
   EXPECT_EQ(ed.ui.dispTime->text(), QStringLiteral("01:20.123"));
-  EXPECT_EQ(ed.playback.LastSyncTime, static_cast<float>(80.123));
+  EXPECT_EQ(ed.playback->LastSyncTime, static_cast<float>(80.123));
   // While the player waits for data in a playing state the tick only shows the time.
-  runs = ed.playback.SyncRuns;
+  runs = ed.playback->SyncRuns;
   ed.ui.playTimer->stop();
   QObject::disconnect(&w.player, &MediaPlayer::PlayStateChange, nullptr, nullptr);
   w.player.SetStateNow(PlayState::Buffering);
   w.player.SetPositionNow(81.0);
   OnPlayTimerTick(ed);
   EXPECT_EQ(ed.ui.dispTime->text(), QStringLiteral("01:21.000"));
-  EXPECT_EQ(ed.playback.SyncRuns, runs);
+  EXPECT_EQ(ed.playback->SyncRuns, runs);
 }

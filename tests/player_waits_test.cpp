@@ -16,6 +16,7 @@
 #include "playback/player_wait.h"
 #include "slides/slide_display.h"
 #include "support/test_support.h"
+#include "playback/playback_state.h"
 
 using namespace kemo;
 
@@ -191,7 +192,7 @@ TEST(PlayerWaits, TheSliderSeeksLikeTheSeekButtons) {
   EXPECT_EQ(w.player.log.indexOf(QStringLiteral("play")), 0) << w.player.log.join(' ').toStdString();
   ASSERT_FALSE(w.player.positionWrites.empty());
   EXPECT_DOUBLE_EQ(w.player.positionWrites.back(), 12.5);
-  EXPECT_EQ(ed.playback.LastSyncTime, 12.5f);
+  EXPECT_EQ(ed.playback->LastSyncTime, 12.5f);
   EXPECT_EQ(w.SlideRow(), 1);
   EXPECT_EQ(w.PointRow(), 1);
   EXPECT_EQ(w.Picture(), JoinPath(w.data.path(), QStringLiteral("b.jpg")));

@@ -16,9 +16,10 @@
 #include "platform/paths.h"
 #include "platform/record_set.h"
 #include "platform/stage.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "support/test_support.h"
+#include "points/points_state.h"
 
 using namespace kemo;
 
@@ -64,7 +65,7 @@ class PointOrder : public ::testing::Test {
       p.mark = ed().SymOff();
     }
     ed().recCurCnt = static_cast<int16_t>(times.size());
-    ed().points.recCurPos = ed().recCurCnt;
+    ed().points->recCurPos = ed().recCurCnt;
     RefreshRecordPanel(ed());
   }
 };

@@ -10,9 +10,10 @@
 #include "platform/stage.h"
 #include "platform/twips.h"
 #include "playback/stage_view.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "support/test_support.h"
+#include "points/points_state.h"
 
 using namespace kemo;
 
@@ -109,17 +110,17 @@ TEST(MarkerDrag, TheStagesMouseEventsDragTheMarkerOfItsOwnPoint) {
   EXPECT_DOUBLE_EQ(d.marker(0).left, before.left);
   // A press on the picture itself is the recorder's, not a drag.
   QTest::mousePress(d.img, Qt::LeftButton, {}, QPoint(2, d.img->height() - 2));
-  EXPECT_TRUE(d.ed.points.PressPending);
-  EXPECT_EQ(d.ed.points.DraggedMarker, -1);
+  EXPECT_TRUE(d.ed.points->PressPending);
+  EXPECT_EQ(d.ed.points->DraggedMarker, -1);
   QTest::mouseRelease(d.img, Qt::LeftButton, {}, QPoint(2, d.img->height() - 2));
-  EXPECT_FALSE(d.ed.points.PressPending);
+  EXPECT_FALSE(d.ed.points->PressPending);
 
   // While recording, a press on a marker records instead of dragging it.
   d.ed.EditorState = State::RecordPaused;
   const StageMarker& m1 = d.marker(1);
   const QPoint on1(TwipsToPixels(m1.left + 80), TwipsToPixels(m1.top + 80));
   QTest::mousePress(d.img, Qt::LeftButton, {}, on1);
-  EXPECT_EQ(d.ed.points.DraggedMarker, -1);
+  EXPECT_EQ(d.ed.points->DraggedMarker, -1);
   EXPECT_TRUE(d.ed.ui.recTimer->isActive());
   QTest::mouseRelease(d.img, Qt::LeftButton, {}, on1);
   EXPECT_FALSE(d.ed.ui.recTimer->isActive());

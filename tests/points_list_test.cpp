@@ -14,9 +14,10 @@
 #include "platform/record_set.h"
 #include "platform/stage.h"
 #include "playback/stage_view.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "support/test_support.h"
+#include "points/points_state.h"
 
 using namespace kemo;
 
@@ -43,7 +44,7 @@ struct PointList {
     ed.EditorState = State::Idle;
     RefreshModeDisplay(ed);
     SetContentChanged(ed, false);
-    ed.points.PopupMenu = [this](QMenu*) { ++popups; };
+    ed.points->PopupMenu = [this](QMenu*) { ++popups; };
   }
   RecordSet& rs() { return *ed.RS_CUR; }
   const StageMarker& marker(int i) { return ed.ui.img->Marker(MarkerArray::Point, i); }

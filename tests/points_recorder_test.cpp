@@ -14,9 +14,10 @@
 #include "platform/record_set.h"
 #include "platform/stage.h"
 #include "platform/twips.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "support/test_support.h"
+#include "points/points_state.h"
 
 using namespace kemo;
 
@@ -119,7 +120,7 @@ TEST(Recorder, TheLimitRefusesAFurtherPoint) {
     r.ed.recCur[i].t = i * 0.1;
   }
   r.ed.recCurCnt = MaxRecords;
-  r.ed.points.recCurPos = MaxRecords;
+  r.ed.points->recCurPos = MaxRecords;
   r.At(400);
   r.Press();
   r.Tick();
@@ -160,7 +161,7 @@ TEST(Recorder, PausedHoldAndMoveChangesOnlyTheNewestPoint) {
 TEST(Recorder, HorizontalModeKeepsTheYOfTheFirstSampleOfThePress) {
   Recorder r;
   r.ed.ui.opSmode[1]->click();
-  ASSERT_EQ(r.ed.points.RecordMoveMode, 1);
+  ASSERT_EQ(r.ed.points->RecordMoveMode, 1);
   r.At(1);
   r.PointAt(0.2, 0.3);
   r.Press();
@@ -268,7 +269,7 @@ TEST(Recorder, ClearAsksOnlyWhenThereIsSomethingToClear) {
   r.w.messages.Answer(MsgResult::Yes);
   ClearRecordedCommand(r.ed);
   EXPECT_EQ(r.ed.recCurCnt, 0);
-  EXPECT_EQ(r.ed.points.recCurPos, 0);
+  EXPECT_EQ(r.ed.points->recCurPos, 0);
   EXPECT_EQ(r.ed.recCur[1].id, 0);
   EXPECT_EQ(r.ed.RS_recCUR->RecordCount(), 0);
   EXPECT_FALSE(r.ed.ui.img->Marker(MarkerArray::RecPoint, 1).visible);
@@ -284,7 +285,7 @@ TEST(Recorder, EditingTheRecordedListKeepsTheWriteSlotInStep) {
     r.Press();
     r.Tick();
   }
-  ASSERT_EQ(r.ed.points.recCurPos, 3);
+  ASSERT_EQ(r.ed.points->recCurPos, 3);
   // Back to paused at the last time, and delete the newest point from the panel's grid.
   r.ed.EditorState = State::RecordPaused;
   RefreshRecordPanel(r.ed);
@@ -292,7 +293,7 @@ TEST(Recorder, EditingTheRecordedListKeepsTheWriteSlotInStep) {
   DeleteRecordedPoint(r.ed);
   EXPECT_EQ(r.w.messages.LastText(), QStringLiteral("ID 3 を削除します。よろしいですか？"));
   ASSERT_EQ(r.ed.recCurCnt, 2);
-  EXPECT_EQ(r.ed.points.recCurPos, 2);
+  EXPECT_EQ(r.ed.points->recCurPos, 2);
   EXPECT_EQ(r.ed.RS_recCUR->RecordCount(), 2);
   EXPECT_FALSE(r.ed.ui.img->Marker(MarkerArray::RecPoint, 2).visible);
   EXPECT_EQ(r.ed.ui.lbRecTimer0->text(), QStringLiteral("最終記録No.2 時間=00:02.000 X=20 Y=50"));
@@ -312,7 +313,7 @@ TEST(Recorder, EditingTheRecordedListKeepsTheWriteSlotInStep) {
   EXPECT_DOUBLE_EQ(r.ed.recCur[0].t, 2.0);
   EXPECT_DOUBLE_EQ(r.ed.recCur[1].t, 4.0);
   EXPECT_TRUE(r.ed.ui.img->Marker(MarkerArray::RecPoint, 0).tooltip.startsWith(QStringLiteral("ID［1］")));
-  EXPECT_EQ(r.ed.points.recCurPos, 2);
+  EXPECT_EQ(r.ed.points->recCurPos, 2);
 
   // Insert after 記録No. 1: a point at its time and position 0, 0.
   RefreshRecordPanel(r.ed);
@@ -322,5 +323,5 @@ TEST(Recorder, EditingTheRecordedListKeepsTheWriteSlotInStep) {
   EXPECT_DOUBLE_EQ(r.ed.recCur[1].t, 2.0);
   EXPECT_EQ(r.ed.recCur[1].x, QStringLiteral("0"));
   EXPECT_EQ(r.ed.recCur[2].id, 3);
-  EXPECT_EQ(r.ed.points.recCurPos, 3);
+  EXPECT_EQ(r.ed.points->recCurPos, 3);
 }

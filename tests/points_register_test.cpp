@@ -9,9 +9,10 @@
 #include "platform/record_set.h"
 #include "platform/stage.h"
 #include "playback/stage_view.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "support/test_support.h"
+#include "points/points_state.h"
 
 using namespace kemo;
 
@@ -118,7 +119,7 @@ TEST(RegisterPoints, TheCommandInTheWindow) {
   BuildPointTable(ed);
   Fill(ed.recCur, {2.5, 3.0, 3.5}, QStringLiteral("0.5"));
   ed.recCurCnt = 3;
-  ed.points.recCurPos = 3;
+  ed.points->recCurPos = 3;
   for (int i = 0; i < 3; ++i) {
     StageMarker m;
     m.visible = true;
@@ -145,7 +146,7 @@ TEST(RegisterPoints, TheCommandInTheWindow) {
   EXPECT_EQ(ed.RS_CUR->FieldAt(3, 1).toString(), QStringLiteral("00:03.000"));
   EXPECT_EQ(ed.RS_CUR->FieldAt(3, 2).toString(), QStringLiteral("50"));
   EXPECT_EQ(ed.recCurCnt, 0);
-  EXPECT_EQ(ed.points.recCurPos, 0);
+  EXPECT_EQ(ed.points->recCurPos, 0);
   EXPECT_EQ(ed.RS_recCUR->RecordCount(), 0);
   const StageMarker& rm = ed.ui.img->Marker(MarkerArray::RecPoint, 1);
   EXPECT_FALSE(rm.visible);

@@ -22,8 +22,9 @@
 #include "platform/media_player.h"
 #include "platform/qt_media_player.h"
 #include "playback/playback.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "support/test_support.h"
+#include "playback/playback_state.h"
 
 using namespace kemo;
 
@@ -360,7 +361,7 @@ TEST_F(RealPlayer, StopButtonSliderAndSeeksKeepLabelGridsAndPlayerOnTheMedia) {
   test::Pump(300);
   EXPECT_EQ(ed.ui.dispTime->text(), FormatTimeText(CutToMilliseconds(player.CurrentPosition())));
   EXPECT_LT(player.CurrentPosition(), 0.1);
-  EXPECT_EQ(ed.playback.LastSyncTime, static_cast<float>(CutToMilliseconds(player.CurrentPosition())));
+  EXPECT_EQ(ed.playback->LastSyncTime, static_cast<float>(CutToMilliseconds(player.CurrentPosition())));
 
   // "+30" from 1 s of the 3 s video: the end, not 31 s, in the player, the label and the grids.
   ed.ui.cbPlay[3]->click();  // +1 (plays and pauses the stopped video first)
@@ -369,7 +370,7 @@ TEST_F(RealPlayer, StopButtonSliderAndSeeksKeepLabelGridsAndPlayerOnTheMedia) {
   test::Pump(500);
   EXPECT_LE(player.CurrentPosition(), duration + 0.001);
   EXPECT_LE(ParseTimeText(ed.ui.dispTime->text()), duration + 0.001) << ed.ui.dispTime->text().toStdString();
-  EXPECT_LE(ed.playback.LastSyncTime, static_cast<float>(duration) + 0.001f);
+  EXPECT_LE(ed.playback->LastSyncTime, static_cast<float>(duration) + 0.001f);
 
   // The slider, released at 1.5 s while paused: the player, the label and the grids go there.
   ed.ui.cbPlay[0]->click();  // -30: back to the start
@@ -382,7 +383,7 @@ TEST_F(RealPlayer, StopButtonSliderAndSeeksKeepLabelGridsAndPlayerOnTheMedia) {
   ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 1.5) < 0.05; }, 3000))
       << player.CurrentPosition();
   test::Pump(200);
-  EXPECT_EQ(ed.playback.LastSyncTime, 1.5f);
+  EXPECT_EQ(ed.playback->LastSyncTime, 1.5f);
   EXPECT_EQ(ed.ui.dispTime->text(), QStringLiteral("00:01.500"));
 }
 

@@ -15,9 +15,10 @@
 #include "platform/record_set.h"
 #include "platform/stage.h"
 #include "platform/twips.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "slides/slide_display.h"
 #include "support/test_support.h"
+#include "slides/slides_state.h"
 
 using namespace kemo;
 
@@ -267,7 +268,7 @@ TEST(SlideDisplay, OnlyARightButtonMovementOpensTheSlidesMenu) {
   SlideWindow sw;
   Editor& ed = sw.ed();
   std::vector<QMenu*> opened;
-  ed.slides.PopupHook = [&opened](QMenu* m, const QPoint&) { opened.push_back(m); };
+  ed.slides->PopupHook = [&opened](QMenu* m, const QPoint&) { opened.push_back(m); };
   OnSlideGridMouseMove(ed, 1, 0, 0, 0);
   OnSlideGridMouseMove(ed, 3, 0, 0, 0);
   OnSlideGridMouseMove(ed, 0, 0, 0, 0);

@@ -18,6 +18,7 @@
 #include "platform/twips.h"
 #include "slides/slide_edit.h"
 #include "support/test_support.h"
+#include "slides/slides_state.h"
 
 using namespace kemo;
 
@@ -237,7 +238,7 @@ TEST_F(SlideEdit, RightButtonMovementOpensTheSlidesPopup) {
   w.window->show();
   ed().ui.ppSldEdit->trigger();
   int popups = 0;
-  ed().slides.PopupHook = [&](QMenu* menu, const QPoint&) {
+  ed().slides->PopupHook = [&](QMenu* menu, const QPoint&) {
     EXPECT_EQ(menu, ed().ui.ppSld);
     ++popups;
   };

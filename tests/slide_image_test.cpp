@@ -18,6 +18,7 @@
 #include "slides/slide_edit.h"
 #include "slides/slide_image.h"
 #include "support/test_support.h"
+#include "slides/slides_state.h"
 
 using namespace kemo;
 
@@ -94,7 +95,7 @@ TEST_F(SlideImage, DropDownOffersTheCopyEntryAndThePicturesOverTheCell) {
 
   // Without pictures only the copy entry is offered.
   QTemporaryDir empty;
-  ed().slides.File1Folder = empty.path();
+  ed().slides->File1Folder = empty.path();
   g->onButtonClick(3);
   EXPECT_EQ(Items(), QStringList{kCopyFromElsewhere});
 }
@@ -145,7 +146,7 @@ TEST_F(SlideImage, CopiesAPictureFromAnotherFolder) {
   EXPECT_EQ(Cell(), QStringLiteral("slide5.jpg"));
   EXPECT_EQ(ed().SldEdt[1].image, QStringLiteral("slide5.jpg"));
   EXPECT_EQ(test::ReadFile(data + "/slide5.jpg"), test::ReadFile(pics + "/slide5.jpg"));
-  EXPECT_EQ(ed().slides.LastImageFolder, pics);
+  EXPECT_EQ(ed().slides->LastImageFolder, pics);
   EXPECT_TRUE(combo()->isHidden());
 
   // The next drop-down lists it; the next dialog opens in its folder. Cancelling changes nothing.

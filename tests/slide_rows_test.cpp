@@ -11,7 +11,7 @@
 #include "platform/captions.h"
 #include "platform/data_grid.h"
 #include "platform/record_set.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "slides/slide_edit.h"
 #include "slides/slide_rows.h"
 #include "support/test_support.h"

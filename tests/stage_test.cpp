@@ -17,8 +17,9 @@
 #include "platform/stage.h"
 #include "platform/twips.h"
 #include "playback/stage_view.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "support/test_support.h"
+#include "points/points_state.h"
 
 using namespace kemo;
 
@@ -243,7 +244,7 @@ TEST(StageView, BuildSetsMenusRecordingOptionsAndGridLayouts) {
   ed.RS_CUR->Close();
   ed.ui.ppCurTimer50ms->setChecked(true);
   ed.ui.ppCurTimer10ms->setChecked(false);
-  ed.points.RecordMoveMode = 2;
+  ed.points->RecordMoveMode = 2;
   ed.ui.opSmode[2]->setChecked(true);
 
   BuildStageView(ed);
@@ -251,7 +252,7 @@ TEST(StageView, BuildSetsMenusRecordingOptionsAndGridLayouts) {
   EXPECT_FALSE(ed.ui.ppCurDisp->isEnabled());
   EXPECT_TRUE(ed.ui.ppSldDelete->isEnabled());
   EXPECT_TRUE(ed.ui.ppSldInsert->isEnabled());
-  EXPECT_EQ(ed.points.RecordMoveMode, 0);
+  EXPECT_EQ(ed.points->RecordMoveMode, 0);
   EXPECT_TRUE(ed.ui.opSmode[0]->isChecked());
   EXPECT_TRUE(ed.ui.opInterval[1]->isChecked());
   EXPECT_EQ(ed.ui.recTimer->interval(), 50);

@@ -46,7 +46,7 @@
 #include "playback/playback.h"
 #include "playback/player_wait.h"
 #include "playback/stage_view.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "slides/slide_display.h"
 #include "slides/slide_edit.h"

@@ -14,8 +14,9 @@
 #include "platform/paths.h"
 #include "playback/stage_view.h"
 #include "playback/sync.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "slides/slide_display.h"
+#include "points/points_state.h"
 
 namespace kemo {
 
@@ -196,7 +197,7 @@ void OnIntervalOption(Editor& ed, int index) {
 }
 
 void OnMoveModeOption(Editor& ed, int index) {
-  if (index >= 0 && index <= 2) ed.points.RecordMoveMode = static_cast<uint8_t>(index);
+  if (index >= 0 && index <= 2) ed.points->RecordMoveMode = static_cast<uint8_t>(index);
 }
 
 void ShowAllMarksCaption(Editor& ed, const QString& label, bool undone) {

@@ -19,7 +19,7 @@
 #include "platform/paths.h"
 #include "platform/process_runner.h"
 #include "platform/services.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 
 namespace kemo {
 

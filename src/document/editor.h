@@ -14,13 +14,11 @@
 #include <functional>
 #include <memory>
 
+#include "document/bundled.h"
 #include "document/document_state.h"
 #include "document/history.h"
 #include "document/records.h"
 #include "platform/message_box.h"
-#include "playback/playback_state.h"
-#include "points/points_state.h"
-#include "slides/slides_state.h"
 
 class QAction;
 class QCheckBox;
@@ -45,6 +43,12 @@ class Pointer;
 class ProcessRunner;
 class RecordSet;
 class Stage;
+struct Editor;
+// Each subsystem's own state, declared by its room (slides/slides_state.h, points/points_state.h,
+// playback/playback_state.h).
+struct SlidesState;
+struct PointsState;
+struct PlaybackState;
 
 // Operating states.
 namespace State {
@@ -177,7 +181,31 @@ struct Services {
   ProcessRunner* process = nullptr;
 };
 
+// What the views above the document do when the document changes under them. The context's constructor
+// wires them to the rooms' procedures (playback/editor_context.cpp); a hook left empty does nothing.
+struct DocumentViews {
+  // After content.xml was read into the tables and their grids: the stage, its markers and the notice
+  // of points out of time order.
+  std::function<void(Editor&)> AfterLoad;
+  // The point table changed under the stage: its markers laid out again and the row's shown.
+  std::function<void(Editor&, int pointRow)> PointsChanged;
+  // The recorded run was replaced (a restore): the recorder's place, the recording panel and its status.
+  std::function<void(Editor&)> RecordedRunReplaced;
+  // The recorded run is emptied (cleared or discarded with its grid).
+  std::function<void(Editor&)> ClearRecordedPoints;
+  std::function<void(Editor&)> DiscardRecordedRun;
+  // A video opened: the point commands act on the registered list.
+  std::function<void(Editor&)> VideoOpened;
+  // The slide-edit working copy differs from the registered slides.
+  std::function<bool(const Editor&)> HasUnregisteredSlideEdit;
+};
+
 struct Editor {
+  Editor();
+  Editor(const Editor& other);
+  Editor& operator=(const Editor& other);
+  ~Editor();
+
   // --- the document ---
   SlideArray Sld{};
   PointArray Cur{};
@@ -219,9 +247,10 @@ struct Editor {
 
   // --- subsystems ---
   DocumentState document;
-  SlidesState slides;
-  PointsState points;
-  PlaybackState playback;
+  Bundled<SlidesState> slides;
+  Bundled<PointsState> points;
+  Bundled<PlaybackState> playback;
+  DocumentViews views;
 
   // --- record sets, controls, services ---
   RecordSet* RS_SLD = nullptr;

@@ -19,9 +19,6 @@
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/record_set.h"
-#include "playback/stage_view.h"
-#include "points/points.h"
-#include "slides/slide_edit.h"
 
 namespace kemo {
 
@@ -175,7 +172,7 @@ QString UpToNul(const QString& text) {
 QString UnregisteredWorkText(const Editor& ed) {
   QString w;
   if (ed.recCurCnt > 0) w += QStringLiteral("未登録のマウスポイント記録データがあります。\r");
-  if (HasUnregisteredSlideEdit(ed)) w += QStringLiteral("未登録のスライド編集データがあります。\r");
+  if (ed.views.HasUnregisteredSlideEdit && ed.views.HasUnregisteredSlideEdit(ed)) w += QStringLiteral("未登録のスライド編集データがあります。\r");
   return w;
 }
 
@@ -183,9 +180,7 @@ void RebuildAfterLoad(Editor& ed) {
   BuildRecords(ed);
   BuildSlideTable(ed);
   BuildPointTable(ed);
-  BuildStageView(ed);
-  LayoutPointMarkers(ed, false);
-  TellPointsOutOfOrder(ed);
+  if (ed.views.AfterLoad) ed.views.AfterLoad(ed);
 }
 
 bool IsProgramFolder(const Editor& ed, const QString& folder) {
@@ -251,7 +246,7 @@ void OnFileNew(Editor& ed) {
   Tell(ed, kConvertHint, MsgIcon::Information);
   ClearAllTables(ed);
   RebuildAfterLoad(ed);
-  DiscardRecordedRun(ed);
+  if (ed.views.DiscardRecordedRun) ed.views.DiscardRecordedRun(ed);
   ed.document.UnreadContentFolder.clear();
   // New content is unsaved until it is saved into a folder of its own.
   ResetHistory(ed, false);
@@ -305,7 +300,7 @@ bool OpenDataFolder(Editor& ed, const QString* given) {
         if (ed.svc.player) ed.svc.player->SetURL(avi);
         if (ed.ui.mnuFileConv) ed.ui.mnuFileConv->setEnabled(false);
         ed.EditorState = State::Idle;
-        ed.points.FocusGrid = QStringLiteral("dgCursor");
+        if (ed.views.VideoOpened) ed.views.VideoOpened(ed);
       } else {
         if (ed.ui.WMPVstate) ed.ui.WMPVstate->setText(QStringLiteral("再生データ未設定"));
         if (ed.ui.mnuFileConv) ed.ui.mnuFileConv->setEnabled(true);
@@ -335,7 +330,7 @@ bool OpenDataFolder(Editor& ed, const QString* given) {
     ed.document.UnreadContentFolder = ed.DataFolder;
   }
   RebuildAfterLoad(ed);
-  DiscardRecordedRun(ed);
+  if (ed.views.DiscardRecordedRun) ed.views.DiscardRecordedRun(ed);
   RefreshModeDisplay(ed);
   ResetHistory(ed, true);
   const bool opened = ed.EditorState != State::NoFolder && !ed.DataFolder.isEmpty();
@@ -404,7 +399,7 @@ void OnFileReset(Editor& ed) {
   RebuildAfterLoad(ed);
   // The question promised that unregistered recordings and slide edits go: the recorded run is
   // emptied and the slide-edit working copy starts again from the reloaded slides.
-  DiscardRecordedRun(ed);
+  if (ed.views.DiscardRecordedRun) ed.views.DiscardRecordedRun(ed);
   ed.SldEdtCnt = ed.SldCnt;
   BuildSlideEditTable(ed, true);
   // The tables are the file's again; their history starts anew.

@@ -23,7 +23,7 @@ void OnFileReset(Editor& ed);
 // then the changes of the open slide-edit panel, each ending in a carriage return; "" when none.
 QString UnregisteredWorkText(const Editor& ed);
 
-// BuildRecords, BuildSlideTable, BuildPointTable, BuildStageView and LayoutPointMarkers(false).
+// BuildRecords, BuildSlideTable, BuildPointTable, then the views after a load (the stage and its markers).
 void RebuildAfterLoad(Editor& ed);
 
 // Makes destination hold the data folder's files: Video.flv, Video.avi, the images the slide table

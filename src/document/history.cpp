@@ -16,8 +16,6 @@
 #include "platform/paths.h"
 #include "platform/record_set.h"
 #include "platform/services.h"
-#include "playback/stage_view.h"
-#include "points/points.h"
 
 namespace kemo {
 
@@ -312,13 +310,12 @@ struct HistoryAccess {
     }
     if (pointRow >= 0) {
       BuildPointTable(ed);
-      LayoutPointMarkers(ed, false);
       int row = 0;
       if (RecordSet* rs = ed.RS_CUR; rs && rs->RecordCount() > 0) {
         row = std::clamp(pointRow, 0, rs->RecordCount() - 1);
         rs->MoveTo(row);
       }
-      ShowPointMarkers(ed, row);
+      if (ed.views.PointsChanged) ed.views.PointsChanged(ed, row);
     }
     const bool points = ed.RS_CUR && ed.RS_CUR->RecordCount() > 0;
     if (ed.ui.ppCurDelete) ed.ui.ppCurDelete->setEnabled(points && UndoAllowed(ed));
@@ -335,15 +332,11 @@ struct HistoryAccess {
     ed.SldCnt = work.sldCnt;
     ed.CurCnt = work.curCnt;
     ed.recCurCnt = work.recCnt;
-    ed.points.recCurPos = work.recCnt;
-    ++ed.points.RecRevision;
     BuildSlideTable(ed);
     BuildSlideEditTable(ed, true);
     BuildPointTable(ed);
-    LayoutPointMarkers(ed, false);
-    ShowPointMarkers(ed, 0);
-    RefreshRecordPanel(ed);
-    SetRecordStatus(ed, ed.recCurCnt - 1);
+    if (ed.views.PointsChanged) ed.views.PointsChanged(ed, 0);
+    if (ed.views.RecordedRunReplaced) ed.views.RecordedRunReplaced(ed);
     // The journal starts again from the restored tables, under the header of the one restored.
     QFile::remove(path);
     h.journal_.Discard();

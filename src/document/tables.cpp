@@ -13,8 +13,7 @@
 #include "platform/data_grid.h"
 #include "platform/paths.h"
 #include "platform/record_set.h"
-#include "playback/time_text.h"
-#include "points/points.h"
+#include "document/time_text.h"
 
 namespace kemo {
 
@@ -160,7 +159,7 @@ void ClearAllTables(Editor& ed) {
   }
   ClearSlots(ed.Sld);
   ClearSlots(ed.Cur);
-  ClearRecordedPoints(ed);
+  if (ed.views.ClearRecordedPoints) ed.views.ClearRecordedPoints(ed);
 }
 
 void ClearPointTable(Editor& ed) {

@@ -11,7 +11,8 @@
 #include "platform/services.h"
 #include "playback/player_wait.h"
 #include "playback/sync.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
+#include "playback/playback_state.h"
 
 namespace kemo {
 
@@ -26,8 +27,8 @@ void ShowTime(Editor& ed, double t) {
 }  // namespace
 
 void SyncAll(Editor& ed, float t, SyncOrder order) {
-  ed.playback.LastSyncTime = t;
-  ++ed.playback.SyncRuns;
+  ed.playback->LastSyncTime = t;
+  ++ed.playback->SyncRuns;
   if (order == SyncOrder::PointFirst) {
     SyncPointRow(ed, t);
     SyncSlideRow(ed, t);
@@ -46,7 +47,7 @@ double SeekStep(int index) {
 
 void OnPlayStateChange(Editor& ed, int newState) {
   // The shutdown plays and stops the muted player; that moves nothing on the way out.
-  if (ed.playback.Closing) return;
+  if (ed.playback->Closing) return;
   MediaPlayer* player = ed.svc.player;
   if (ed.ui.WMPVstate) {
     switch (newState) {
@@ -85,7 +86,7 @@ void OnPlayStateChange(Editor& ed, int newState) {
 }
 
 void OnPositionChange(Editor& ed, double /*oldPosition*/, double newPosition) {
-  if (ed.playback.Closing) return;
+  if (ed.playback->Closing) return;
   ShowTime(ed, CutToMilliseconds(newPosition));
   const uint8_t s = ed.EditorState;
   if (s != State::Idle && s != State::RecordPaused && s != State::EditPaused)
@@ -93,7 +94,7 @@ void OnPositionChange(Editor& ed, double /*oldPosition*/, double newPosition) {
 }
 
 void OnPlayTimerTick(Editor& ed) {
-  if (ed.playback.Closing) return;
+  if (ed.playback->Closing) return;
   MediaPlayer* player = ed.svc.player;
   const double t = CutToMilliseconds(player ? player->CurrentPosition() : 0.0);
   ShowTime(ed, t);
@@ -153,7 +154,7 @@ void OnPlayerSeekRequest(Editor& ed, double seconds) {
 }
 
 void ShutDownPlayer(Editor& ed) {
-  ed.playback.Closing = true;
+  ed.playback->Closing = true;
   if (ed.ui.playTimer) ed.ui.playTimer->stop();
   MediaPlayer* player = ed.svc.player;
   // A player without media (no folder, no Video.avi, a file it cannot play) never reports

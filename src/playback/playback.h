@@ -1,6 +1,8 @@
 #pragma once
 // Driving and following the player: play-state and position events, the 100 ms tick, the seek
 // buttons and the preparation of a never-started video for a seek.
+#include "playback/playback_state.h"
+
 namespace kemo {
 
 struct Editor;

@@ -9,6 +9,7 @@
 #include "document/editor.h"
 #include "platform/media_player.h"
 #include "platform/services.h"
+#include "playback/playback_state.h"
 
 namespace kemo {
 
@@ -25,15 +26,15 @@ WaitEnd WaitForPlayerEnd(Editor& ed, const std::function<bool()>& done) {
   ed.WaitTimedOut = false;
   // Enabling a timer that still runs from a timed-out wait does not restart its count.
   if (ed.ui.WaitTm && !ed.ui.WaitTm->isActive()) ed.ui.WaitTm->start(kWaitMs);
-  ++ed.playback.WaitDepth;
+  ++ed.playback->WaitDepth;
   MediaPlayer* player = ed.svc.player;
   const int media = player ? player->MediaSerial() : 0;
-  const bool closing = ed.playback.Closing;
+  const bool closing = ed.playback->Closing;
   QElapsedTimer own;
   own.start();
   WaitEnd end = WaitEnd::TimedOut;
   for (;;) {
-    if ((!closing && ed.playback.Closing) || (player && player->MediaSerial() != media)) {
+    if ((!closing && ed.playback->Closing) || (player && player->MediaSerial() != media)) {
       end = WaitEnd::Abandoned;
       break;
     }
@@ -53,7 +54,7 @@ WaitEnd WaitForPlayerEnd(Editor& ed, const std::function<bool()>& done) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     QThread::msleep(2);
   }
-  --ed.playback.WaitDepth;
+  --ed.playback->WaitDepth;
   if (end == WaitEnd::Reached && ed.ui.WaitTm) ed.ui.WaitTm->stop();
   if (end != WaitEnd::TimedOut && ed.svc.pointer) ed.svc.pointer->SetWait(false);
   return end;

@@ -10,6 +10,7 @@
 // folder was opened) or the program shuts down; the procedure that waited must then leave what it
 // was doing, which concerned a video or a window that is gone.
 #include <functional>
+#include "playback/playback_state.h"
 
 namespace kemo {
 

@@ -17,6 +17,7 @@
 #include "platform/stage.h"
 #include "platform/twips.h"
 #include "slides/slide_display.h"
+#include "points/points_state.h"
 
 namespace kemo {
 
@@ -76,7 +77,7 @@ void BuildStageView(Editor& ed) {
   SetEnabled(ui.ppSldInsert, slides);
 
   // Recording goes back to free movement.
-  ed.points.RecordMoveMode = 0;
+  ed.points->RecordMoveMode = 0;
   if (ui.opSmode[0]) ui.opSmode[0]->setChecked(true);
 
   // The option first, then the interval, so the interval written here is the one that holds.

@@ -1,6 +1,7 @@
 #pragma once
 // Building the stage and the views around it after content is loaded, created or registered.
 #include <QString>
+#include "playback/playback_state.h"
 
 namespace kemo {
 

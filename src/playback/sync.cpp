@@ -7,6 +7,7 @@
 #include "platform/record_set.h"
 #include "points/points.h"
 #include "slides/slide_display.h"
+#include "slides/slides_state.h"
 
 namespace kemo {
 
@@ -24,10 +25,10 @@ void SyncSlideTable(Editor& ed, RecordSet* rs, const SlideArray& slides, int n, 
     changed = rs->CurrentRow() != target;
     // The row's own move handlers would draw the stage as for a user's choice of row; the
     // picture is drawn here, once.
-    const bool rewriting = ed.slides.RewritingRows;
-    ed.slides.RewritingRows = true;
+    const bool rewriting = ed.slides->RewritingRows;
+    ed.slides->RewritingRows = true;
     rs->MoveTo(target);
-    ed.slides.RewritingRows = rewriting;
+    ed.slides->RewritingRows = rewriting;
   }
   // Without a current row the name is empty and the stage shows the default picture.
   const QString name = rs != nullptr ? rs->Text(SlideColumn::Image) : QString();

@@ -2,6 +2,8 @@
 // Keeping the slide grid, the slide-edit grid and the point grid (and with them the stage) on the
 // entry in force at a time. Times compare in single precision: a stored time and the time asked
 // for are equal when they are equal as floats (10.0000001 is 10.0).
+#include "playback/playback_state.h"
+
 namespace kemo {
 
 struct Editor;

@@ -6,13 +6,14 @@
 #include "platform/stage.h"
 #include "points/points.h"
 #include "points/points_internal.h"
+#include "points/points_state.h"
 
 namespace kemo {
 
 using namespace points_detail;
 
 void OnMarkerMouseDown(Editor& ed, int index, double x, double y) {
-  PointsState& ps = ed.points;
+  PointsState& ps = *ed.points;
   ps.GrabX = static_cast<float>(x);
   ps.GrabY = static_cast<float>(y);
   const StageMarker& m = ed.ui.img ? ed.ui.img->Marker(MarkerArray::Point, index) : StageMarker{};
@@ -22,20 +23,20 @@ void OnMarkerMouseDown(Editor& ed, int index, double x, double y) {
 }
 
 void OnMarkerDragMove(Editor& ed, double x, double y) {
-  const PointsState& ps = ed.points;
+  const PointsState& ps = *ed.points;
   if (ps.DraggedMarker < 0 || !ed.ui.img) return;
   ed.ui.img->MoveMarker(MarkerArray::Point, ps.DraggedMarker, x - ps.GrabX, y - ps.GrabY);
 }
 
 void CancelMarkerDrag(Editor& ed) {
-  PointsState& ps = ed.points;
+  PointsState& ps = *ed.points;
   if (ps.DraggedMarker >= 0 && ed.ui.img)
     ed.ui.img->MoveMarker(MarkerArray::Point, ps.DraggedMarker, ps.MarkerStartLeft, ps.MarkerStartTop);
   ps.DraggedMarker = -1;
 }
 
 void OnMarkerDrop(Editor& ed, double x, double y) {
-  PointsState& ps = ed.points;
+  PointsState& ps = *ed.points;
   const int marker = ps.DraggedMarker;
   if (marker < 0) return;
   ps.DraggedMarker = -1;

@@ -19,9 +19,10 @@
 #include "platform/stage.h"
 #include "playback/player_wait.h"
 #include "playback/sync.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "points/points_internal.h"
+#include "points/points_state.h"
 
 namespace kemo {
 
@@ -93,8 +94,8 @@ void RestoreGridRow(DataGrid* grid, RecordSet* rs, int row, int visibleRow) {
 void PopUpPointMenu(Editor& ed) {
   QMenu* menu = ed.ui.ppCur;
   if (!menu) return;
-  if (ed.points.PopupMenu)
-    ed.points.PopupMenu(menu);
+  if (ed.points->PopupMenu)
+    ed.points->PopupMenu(menu);
   else
     menu->popup(QCursor::pos());
 }
@@ -159,7 +160,7 @@ void GoToPoint(Editor& ed) {
   FollowPoint(ed, id - 1, true);
 }
 
-void OnPointGridFocus(Editor& ed, const QString& gridName) { ed.points.FocusGrid = gridName; }
+void OnPointGridFocus(Editor& ed, const QString& gridName) { ed.points->FocusGrid = gridName; }
 
 void OnPointGridMouseMove(Editor& ed, int button) {
   const bool any = ed.RS_CUR && ed.RS_CUR->RecordCount() > 0;
@@ -300,7 +301,7 @@ void CommitRecordedRow(Editor& ed, int row) {
     for (int i = std::min(slot, no - 1); stage && i <= std::max(slot, no - 1); ++i)
       stage->SetMarkerTooltip(MarkerArray::RecPoint, i, PointTooltip(QStringLiteral("記録No."), i + 1, ed.recCur[i]));
   }
-  ++ed.points.RecRevision;
+  ++ed.points->RecRevision;
   RefreshRecordPanel(ed);
   SetRecordStatus(ed, count - 1);
   // The edited point's row stays the current one.
@@ -414,8 +415,8 @@ void DeleteRecordedPoint(Editor& ed) {
     stage->EndBatch();
   }
   // The next sample goes to the first free slot, so the list never has a gap below its count.
-  ed.points.recCurPos = static_cast<int16_t>(n);
-  ++ed.points.RecRevision;
+  ed.points->recCurPos = static_cast<int16_t>(n);
+  ++ed.points->RecRevision;
   NoteRecordedRun(ed);
   RefreshRecordPanel(ed);
   SetRecordStatus(ed, n - 1);
@@ -484,7 +485,7 @@ void InsertRecordedPointAfter(Editor& ed) {
   const int count = std::min<int>(ed.recCurCnt, MaxRecords);
   if (count == 0 || rs->RecordCount() == 0) {
     ed.recCurCnt = 0;
-    ed.points.recCurPos = 0;
+    ed.points->recCurPos = 0;
     RefreshRecordPanel(ed);
     return;
   }
@@ -521,22 +522,22 @@ void InsertRecordedPointAfter(Editor& ed) {
     }
   }
   if (stage) stage->EndBatch();
-  ed.points.recCurPos = static_cast<int16_t>(n);
-  ++ed.points.RecRevision;
+  ed.points->recCurPos = static_cast<int16_t>(n);
+  ++ed.points->RecRevision;
   NoteRecordedRun(ed);
   RefreshRecordPanel(ed);
   if (grid) grid->SetVisibleRowOfCurrent(visibleRow);
 }
 
 void OnPointDeleteCommand(Editor& ed) {
-  if (ed.points.FocusGrid == QStringLiteral("dgCursor"))
+  if (ed.points->FocusGrid == QStringLiteral("dgCursor"))
     DeletePoint(ed);
   else
     DeleteRecordedPoint(ed);
 }
 
 void OnPointInsertCommand(Editor& ed) {
-  if (ed.points.FocusGrid == QStringLiteral("dgCursor"))
+  if (ed.points->FocusGrid == QStringLiteral("dgCursor"))
     InsertPointAfter(ed);
   else
     InsertRecordedPointAfter(ed);

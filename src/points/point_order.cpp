@@ -5,7 +5,7 @@
 #include "document/editor.h"
 #include "platform/paths.h"
 #include "platform/stage.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 
 namespace kemo {

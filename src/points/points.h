@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "document/records.h"
+#include "points/points_state.h"
 
 namespace kemo {
 

@@ -21,9 +21,10 @@
 #include "platform/services.h"
 #include "platform/stage.h"
 #include "platform/twips.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "points/points_internal.h"
+#include "points/points_state.h"
 
 namespace kemo {
 
@@ -83,7 +84,7 @@ void ToggleRecording(Editor& ed) {
   } else {
     ChangeState(ed, ModeEvent::RecOff);
     if (ed.ui.recTimer) ed.ui.recTimer->stop();
-    ed.points.ButtonHeld = false;
+    ed.points->ButtonHeld = false;
     // The panel's timer stops with recording: bring the grid up to the last sample.
     RefreshRecordPanel(ed);
   }
@@ -91,9 +92,9 @@ void ToggleRecording(Editor& ed) {
 }
 
 void OnStageMouseDown(Editor& ed) {
-  ed.points.PressPending = true;
+  ed.points->PressPending = true;
   const bool recording = IsRecordingState(ed);
-  ed.points.ButtonHeld = recording;
+  ed.points->ButtonHeld = recording;
   if (QTimer* t = ed.ui.recTimer) {
     if (recording)
       t->start();
@@ -103,8 +104,8 @@ void OnStageMouseDown(Editor& ed) {
 }
 
 void OnStageMouseUp(Editor& ed) {
-  ed.points.PressPending = false;
-  ed.points.ButtonHeld = false;
+  ed.points->PressPending = false;
+  ed.points->ButtonHeld = false;
   if (ed.ui.recTimer) ed.ui.recTimer->stop();
   QLabel* hint = ed.ui.lbRecStat[0];
   if (hint) {
@@ -131,7 +132,7 @@ void OnStageMouseUp(Editor& ed) {
 void SampleRecordTick(Editor& ed) {
   if (!IsRecordingState(ed)) return;
   Controls& ui = ed.ui;
-  PointsState& ps = ed.points;
+  PointsState& ps = *ed.points;
   if (ed.recCurCnt >= MaxRecords || ps.recCurPos >= MaxRecords || ps.recCurPos < 0) {
     BeepTwice(ed);
     SetText(ui.lbRecErr, QString::number(MaxRecords) + QStringLiteral("を超えるポイントは記録できません"));
@@ -250,7 +251,7 @@ void RecordPanelTick(Editor& ed) {
   if (!panel || panel->isHidden()) return;
   // A rebuild that would show the same rows only loses the user's place in the grid, and one
   // under an open cell editor would throw the typed text away.
-  if (ed.points.RecBuiltRevision == ed.points.RecRevision) return;
+  if (ed.points->RecBuiltRevision == ed.points->RecRevision) return;
   if (ed.ui.dgRecCursor && ed.ui.dgRecCursor->IsEditing()) return;
   RefreshRecordPanel(ed);
 }
@@ -276,9 +277,9 @@ void DiscardRecordedRun(Editor& ed) {
 
 void ClearRecordedPoints(Editor& ed) {
   ed.recCurCnt = 0;
-  ed.points.recCurPos = 0;
+  ed.points->recCurPos = 0;
   for (PointRecord& p : ed.recCur) ClearPoint(p);
-  ++ed.points.RecRevision;
+  ++ed.points->RecRevision;
   NoteRecordedRun(ed);
   SetRecordStatus(ed, -1);
 }
@@ -302,7 +303,7 @@ void BuildRecordedTable(Editor& ed) {
     }
     rs->Sort(kRecNoColumn + QStringLiteral(" DESC"));
   }
-  ed.points.RecBuiltRevision = ed.points.RecRevision;
+  ed.points->RecBuiltRevision = ed.points->RecRevision;
   if (ed.ui.dgRecCursor) ed.ui.dgRecCursor->Bind(rs);
 }
 

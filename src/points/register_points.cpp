@@ -13,7 +13,7 @@
 #include "platform/stage.h"
 #include "playback/stage_view.h"
 #include "playback/sync.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "points/points_internal.h"
 

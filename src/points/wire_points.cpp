@@ -10,6 +10,7 @@
 #include "platform/data_grid.h"
 #include "platform/stage.h"
 #include "points/points.h"
+#include "points/points_state.h"
 
 namespace kemo {
 
@@ -80,10 +81,10 @@ void WirePoints(Editor& ed) {
         OnStageMouseDown(ed);
     };
     stage->onMouseMove = [&ed](int button, int, double x, double y) {
-      if (ed.points.DraggedMarker >= 0 && button != 0) OnMarkerDragMove(ed, x, y);
+      if (ed.points->DraggedMarker >= 0 && button != 0) OnMarkerDragMove(ed, x, y);
     };
     stage->onMouseUp = [&ed, stage](int, int, double x, double y) {
-      if (ed.points.DraggedMarker < 0) {
+      if (ed.points->DraggedMarker < 0) {
         OnStageMouseUp(ed);
         return;
       }

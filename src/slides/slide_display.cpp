@@ -14,6 +14,7 @@
 #include "platform/stage.h"
 #include "playback/player_wait.h"
 #include "playback/sync.h"
+#include "slides/slides_state.h"
 
 namespace kemo {
 
@@ -146,8 +147,8 @@ bool PausePlayerBeforeSeek(Editor& ed) {
 void PopupSlideMenu(Editor& ed) {
   QMenu* menu = ed.ui.ppSld;
   if (menu == nullptr) return;
-  if (ed.slides.PopupHook) {
-    ed.slides.PopupHook(menu, QCursor::pos());
+  if (ed.slides->PopupHook) {
+    ed.slides->PopupHook(menu, QCursor::pos());
     return;
   }
   // Every movement with the right button held asks again; one open menu is enough.

@@ -1,6 +1,7 @@
 #pragma once
 // The slide grid and the one routine that draws a slide image on the stage.
 #include <QString>
+#include "slides/slides_state.h"
 
 namespace kemo {
 

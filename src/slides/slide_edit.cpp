@@ -22,10 +22,11 @@
 #include "platform/record_set.h"
 #include "platform/twips.h"
 #include "playback/stage_view.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "slides/slide_display.h"
 #include "slides/slide_image.h"
 #include "slides/slide_rows.h"
+#include "slides/slides_state.h"
 
 namespace kemo {
 
@@ -146,8 +147,8 @@ void UpdateSlideEditCaption(Editor& ed) {
 }
 
 void SetupSlideEditGrid(Editor& ed) {
-  ed.slides.File1Folder = ed.DataFolder;
-  if (ed.slides.LastImageFolder.isEmpty()) ed.slides.LastImageFolder = DriveRootOf(ed.ProgramFolder);
+  ed.slides->File1Folder = ed.DataFolder;
+  if (ed.slides->LastImageFolder.isEmpty()) ed.slides->LastImageFolder = DriveRootOf(ed.ProgramFolder);
 
   RecordSet* rs = ed.RS_SLDEDT;
   if (rs) rs->MoveFirst();
@@ -257,7 +258,7 @@ void TakeWorkingCells(Editor& ed, int row, bool byEnter) {
   else if (r->caption != title)
     rs->SetFieldAt(row, titleCol, r->caption);
   if (imageRefused)
-    Tell(ed, ShowPath(JoinPath(ed.slides.File1Folder.isEmpty() ? ed.DataFolder : ed.slides.File1Folder, image)) +
+    Tell(ed, ShowPath(JoinPath(ed.slides->File1Folder.isEmpty() ? ed.DataFolder : ed.slides->File1Folder, image)) +
                  QStringLiteral("は存在しません。"));
 }
 
@@ -272,7 +273,7 @@ void OnSlideEditFieldChange(Editor& ed, int row) {
 void OnSlideEditCellCommitted(Editor& ed, int row, bool byEnter) { TakeWorkingCells(ed, row, byEnter); }
 
 void OnSlideEditMove(Editor& ed, int row) {
-  if (ed.slides.RewritingRows) return;
+  if (ed.slides->RewritingRows) return;
   const QString image = WorkingText(ed, row, SlideColumn::Image);
   if (!image.isEmpty()) ShowSlideImage(ed, SlideImagePath(ed, image));
 }
@@ -305,7 +306,7 @@ void DeleteAllEditSlides(Editor& ed) {
 
 void WireSlideEdit(Editor& ed) {
   Controls& ui = ed.ui;
-  const std::weak_ptr<int> alive = ed.slides.Alive;
+  const std::weak_ptr<int> alive = ed.slides->Alive;
   // Widgets outlive the editor for a moment while the window is torn down.
   auto live = [alive] { return !alive.expired(); };
 

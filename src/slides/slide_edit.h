@@ -1,6 +1,7 @@
 #pragma once
 // Slide editing on a working copy, registration, insert and delete, image choice and import.
 #include <QString>
+#include "slides/slides_state.h"
 
 namespace kemo {
 

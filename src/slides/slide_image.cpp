@@ -23,6 +23,7 @@
 #include "platform/twips.h"
 #include "slides/slide_display.h"
 #include "slides/slide_edit.h"
+#include "slides/slides_state.h"
 
 namespace kemo {
 
@@ -56,8 +57,8 @@ void TakeImportedImage(Editor& ed) {
 // A listed or typed name: taken when it is a file of the data folder. A name that reaches outside
 // the folder ("..", "sub/x.jpg") is no file of it, whatever lies there.
 void TakeListedImage(Editor& ed, const QString& name) {
-  const QString path = JoinPath(ed.slides.File1Folder, name);
-  if (IsPlainFileName(name) && QFileInfo(path).isFile() && CheckDataFile(path, ed.slides.File1Folder) == Refusal::None) {
+  const QString path = JoinPath(ed.slides->File1Folder, name);
+  if (IsPlainFileName(name) && QFileInfo(path).isFile() && CheckDataFile(path, ed.slides->File1Folder) == Refusal::None) {
     SetCellImage(ed, name);
     return;
   }
@@ -84,7 +85,7 @@ QString CopyErrorText(const FileError& e) {
 // message box or dialog is not leaving it.
 class ImageComboFilter : public QObject {
  public:
-  ImageComboFilter(Editor& ed, QObject* parent) : QObject(parent), ed_(ed), alive_(ed.slides.Alive) {}
+  ImageComboFilter(Editor& ed, QObject* parent) : QObject(parent), ed_(ed), alive_(ed.slides->Alive) {}
 
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (alive_.expired()) return false;
@@ -132,7 +133,7 @@ void OnImageButtonClick(Editor& ed, int colIndex) {
     const QSignalBlocker block(combo);
     combo->clear();
     combo->addItem(kCopyFromElsewhere);
-    combo->addItems(ListImageFiles(ed.slides.File1Folder));
+    combo->addItems(ListImageFiles(ed.slides->File1Folder));
     // A cell holding a listed name starts on that item: an edit text that matches an item other
     // than the current one is taken by the combo box itself as a choice when the text loses the
     // focus, which opening the list does.
@@ -171,10 +172,10 @@ void OnImageComboLostFocus(Editor& ed) {
 }
 
 QString CopyImageFromElsewhere(Editor& ed) {
-  if (!ed.svc.dialogs || ed.slides.File1Folder.isEmpty()) return {};
+  if (!ed.svc.dialogs || ed.slides->File1Folder.isEmpty()) return {};
   const QString filter = QStringLiteral("*.jpeg;*.jpg;*.bmp (*.jpeg *.jpg *.bmp)");
   const QString path =
-      ed.svc.dialogs->OpenFile(filter, ed.slides.LastImageFolder, QStringLiteral("画像ファイルを指定してください"));
+      ed.svc.dialogs->OpenFile(filter, ed.slides->LastImageFolder, QStringLiteral("画像ファイルを指定してください"));
   if (path.isEmpty()) return {};
 
   const QString name = FileNameOfPath(path);
@@ -182,9 +183,9 @@ QString CopyImageFromElsewhere(Editor& ed) {
   // The chosen file's folder (without the separator, except for a root).
   QString folder = path.left(path.size() - name.size());
   if (folder.size() > 1 && (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))) folder.chop(1);
-  if (!folder.isEmpty()) ed.slides.LastImageFolder = folder;
+  if (!folder.isEmpty()) ed.slides->LastImageFolder = folder;
 
-  const QString target = JoinPath(ed.slides.File1Folder, name);
+  const QString target = JoinPath(ed.slides->File1Folder, name);
   if (QFileInfo(target).isFile() &&
       Ask(ed, QStringLiteral("同名のファイルが存在します。上書きしてもよろしいですか？"), MsgButtons::YesNo) != MsgResult::Yes)
     return {};
@@ -209,7 +210,7 @@ void WireImageCombo(Editor& ed) {
   auto* filter = new ImageComboFilter(ed, combo);
   combo->installEventFilter(filter);
   if (QLineEdit* edit = combo->lineEdit()) edit->installEventFilter(filter);
-  const std::weak_ptr<int> alive = ed.slides.Alive;
+  const std::weak_ptr<int> alive = ed.slides->Alive;
   QObject::connect(combo, qOverload<int>(&QComboBox::activated), combo, [&ed, alive, combo](int) {
     // Opening the list takes the focus from a typed name, which the combo box may take as a
     // choice; only a choice made with the list closed again, or by Enter, is one.

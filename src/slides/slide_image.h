@@ -3,6 +3,7 @@
 // import of a picture from another folder into the data folder.
 #include <QString>
 #include <QStringList>
+#include "slides/slides_state.h"
 
 namespace kemo {
 

@@ -10,7 +10,8 @@
 #include "platform/data_grid.h"
 #include "platform/message_box.h"
 #include "platform/record_set.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
+#include "slides/slides_state.h"
 
 namespace kemo {
 
@@ -52,8 +53,8 @@ void RestoreView(const SlideTarget& t, const GridView& v) {
 // The working grid's stage redraw is held back while its rows are rewritten.
 class RewriteGuard {
  public:
-  explicit RewriteGuard(Editor& ed) : ed_(ed), was_(ed.slides.RewritingRows) { ed_.slides.RewritingRows = true; }
-  ~RewriteGuard() { ed_.slides.RewritingRows = was_; }
+  explicit RewriteGuard(Editor& ed) : ed_(ed), was_(ed.slides->RewritingRows) { ed_.slides->RewritingRows = true; }
+  ~RewriteGuard() { ed_.slides->RewritingRows = was_; }
   RewriteGuard(const RewriteGuard&) = delete;
   RewriteGuard& operator=(const RewriteGuard&) = delete;
 

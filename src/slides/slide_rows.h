@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "document/records.h"
+#include "slides/slides_state.h"
 
 class QLabel;
 

@@ -14,7 +14,7 @@
 #include "document/state_machine.h"
 #include "platform/record_set.h"
 #include "platform/stage.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "slides/slide_edit.h"
 #include "slides/slide_rows.h"

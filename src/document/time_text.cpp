@@ -1,4 +1,4 @@
-#include "playback/time_text.h"
+#include "document/time_text.h"
 
 #include <algorithm>
 #include <charconv>
