@@ -30,6 +30,7 @@
 
 #include "document/data_files.h"
 #include "document/editor.h"
+#include "document/history.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/services.h"
@@ -890,6 +891,9 @@ bool SaveContentXml(Editor& ed) {
     return false;
   }
   ed.history->SetContent(IdentifyBytes(contentPath, out));
+  // The file holds the tables now: their journal ends at once, not when the report is closed (a
+  // crash meanwhile would leave a journal of a file that is no more).
+  MarkHistorySaved(ed);
   Tell(ed, QStringLiteral("保存しました。") + QLatin1Char('\r') + ShowPath(ed.DataFolder));
   return true;
 }
