@@ -105,6 +105,52 @@ void RemoveBackups(const QString& folder) {
     QFile::remove(folder + QLatin1Char('/') + name);
 }
 
+// A file with ten times the records the tables hold (36,000 scenes and 36,000 points, about 6 MB):
+// it loads its first 3600 of each with the two messages.
+struct LargeFolder {
+  LargeFolder() {
+    QStringList scenes, points;
+    for (int i = 0; i < 10 * MaxRecords; ++i) {
+      scenes << QStringLiteral("%1|%2|%3.jpg").arg(i * 1.5).arg(Caption(i)).arg(i, 3, 10, QLatin1Char('0'));
+      points << QStringLiteral("%1|%2|%3").arg(i * 0.1).arg((i % 100) / 100.0).arg((i % 37) / 37.0);
+    }
+    test::WriteFile(content(), test::ContentXml(scenes, points));
+  }
+  QString content() const { return data.path() + QStringLiteral("/content.xml"); }
+  QTemporaryDir data;
+};
+
+LargeFolder& TheLargeFolder() {
+  static LargeFolder folder;
+  return folder;
+}
+
+void BM_OpenLargeContent(benchmark::State& state) {
+  test::BoundTables b;
+  b.ed->DataFolder = TheLargeFolder().data.path();
+  for (auto _ : state) {
+    b.messages.Clear();
+    LoadContentXml(*b.ed);
+    BuildRecords(*b.ed);
+    BuildSlideTable(*b.ed);
+    BuildPointTable(*b.ed);
+  }
+  if (b.ed->SldCnt != MaxRecords || b.ed->CurCnt != MaxRecords || b.messages.shown.size() != 2)
+    state.SkipWithError("the large file did not take the over-limit path");
+}
+BENCHMARK(BM_OpenLargeContent)->Unit(benchmark::kMillisecond);
+
+void BM_LibxmlLargeParse(benchmark::State& state) {
+  InitXmlLibrary();
+  const QByteArray path = TheLargeFolder().content().toLocal8Bit();
+  for (auto _ : state) {
+    xmlDocPtr doc = xmlReadFile(path.constData(), nullptr, 0);
+    benchmark::DoNotOptimize(doc);
+    xmlFreeDoc(doc);
+  }
+}
+BENCHMARK(BM_LibxmlLargeParse)->Unit(benchmark::kMillisecond);
+
 void BM_SaveContent(benchmark::State& state) {
   const Folder& folder = TheFolder(static_cast<int>(state.range(0)));
   BoundEditor b(static_cast<int>(state.range(0)));

@@ -242,7 +242,7 @@ TEST_F(BadInput, WhatNoRecorderWritesIsRefusedBeforeTheParser) {
     timer.start();
     ExpectRefused(bytes, "250,000 attributes");
     EXPECT_LT(timer.elapsed(), 2000);
-    EXPECT_EQ(messages_.LastText(), ShowPath(content()) + QStringLiteral(":3: Element scene has 250000 attributes, more than 16"));
+    EXPECT_EQ(messages_.LastText(), ShowPath(content()) + QStringLiteral(":3: 要素sceneの属性が多すぎます（250000個。16個まで読み込めます）。"));
   }
   {
     // Far more than 3600 slides and 3600 points need: refused before anything is read.
@@ -255,7 +255,7 @@ TEST_F(BadInput, WhatNoRecorderWritesIsRefusedBeforeTheParser) {
     timer.start();
     ExpectRefused(big, "50 MB");
     EXPECT_LT(timer.elapsed(), 2000);
-    EXPECT_EQ(messages_.LastText(), ShowPath(content()) + QStringLiteral(": File too large"));
+    EXPECT_EQ(messages_.LastText(), ShowPath(content()) + QStringLiteral(": ファイルが大きすぎるため、読み込めません（16MBまで）。"));
   }
   {
     // The same attack in UTF-16 (the byte order mark makes libxml2 read it): the guard reads code units.
@@ -265,15 +265,15 @@ TEST_F(BadInput, WhatNoRecorderWritesIsRefusedBeforeTheParser) {
     QByteArray bytes("\xFF\xFE", 2);
     bytes += QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
     ExpectRefused(bytes, "UTF-16");
-    EXPECT_TRUE(messages_.LastText().endsWith(QStringLiteral(":2: Element scene has 20 attributes, more than 16")));
+    EXPECT_TRUE(messages_.LastText().endsWith(QStringLiteral(":2: 要素sceneの属性が多すぎます（20個。16個まで読み込めます）。")));
   }
   {
-    // Millions of empty elements would cost gigabytes of tree.
+    // Millions of empty elements would cost gigabytes of tree (no file of records comes near).
     QByteArray many = "<content><slide><scene pos=\"1\" caption=\"c\" image=\"a.jpg\"/></slide><cursor>";
-    for (int i = 0; i < 70000; ++i) many += "<q/>";
+    for (int i = 0; i < 1100000; ++i) many += "<q/>";
     many += "</cursor></content>";
-    ExpectRefused(many, "70,000 elements");
-    EXPECT_TRUE(messages_.LastText().endsWith(QStringLiteral("Document has more than 65536 elements")));
+    ExpectRefused(many, "1,100,000 elements");
+    EXPECT_TRUE(messages_.LastText().endsWith(QStringLiteral("要素が多すぎます（1048576個まで読み込めます）。")));
   }
 }
 

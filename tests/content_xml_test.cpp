@@ -232,6 +232,50 @@ TEST_F(ContentXml, LimitOf3600ScenesAndPoints) {
   EXPECT_TRUE(ed().SldXml[3600].contains(QStringLiteral("スライド3600")));
 }
 
+// Any number of records up to the byte limit takes the over-limit path; every refusal is in the
+// loader's Japanese words and names the file.
+TEST_F(ContentXml, LargeFilesLoadTheirFirstRecordsAndRefusalsAreInJapanese) {
+  QStringList scenes, points;
+  for (int i = 0; i < 36000; ++i) {
+    scenes << Scene(i);
+    points << QStringLiteral("%1|0.5|0.5").arg(i);
+  }
+  Write(test::ContentXml(scenes, points));
+  ASSERT_TRUE(Open());
+  ASSERT_EQ(messages_.shown.size(), 2u) << Texts().join(QLatin1Char('\n')).toStdString();
+  EXPECT_EQ(messages_.shown[0].text,
+            QStringLiteral("36000枚のスライドが登録されています。3601枚目以降のスライドは読み込むことができません。"));
+  EXPECT_EQ(ed().SldCnt, 3600);
+  EXPECT_EQ(ed().CurCnt, 3600);
+
+  QByteArray loop = "<!DOCTYPE content [<!ENTITY a \"&b;\"><!ENTITY b \"&a;\">]><content><slide><scene caption=\"&a;\"/></slide></content>";
+  QByteArray attributes = "<content><slide><scene";
+  for (int i = 0; i < 17; ++i) attributes += " a" + QByteArray::number(i) + "=\"1\"";
+  attributes += "/></slide></content>";
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    const char* words;
+  } refused[] = {
+      {"too large", "<content>" + QByteArray(16 << 20, ' ') + "</content>", "大きすぎる"},
+      {"entity loop", loop, "実体"},
+      {"external entity",
+       "<!DOCTYPE content [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><content><slide><scene caption=\"&x;\"/></slide></content>",
+       "外部の実体"},
+      {"too many attributes", attributes, "属性が多すぎます"},
+      {"not well-formed", "<content><slide></content>", "形式が正しくない"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.name);
+    messages_.Clear();
+    Write(c.bytes);
+    LoadContentXml(ed());
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_TRUE(messages_.LastText().startsWith(QDir::toNativeSeparators(content()))) << messages_.LastText().toStdString();
+    EXPECT_TRUE(messages_.LastText().contains(QString::fromUtf8(c.words))) << messages_.LastText().toStdString();
+  }
+}
+
 TEST_F(ContentXml, ParseErrorOrMissingFileShowsReasonAndKeepsStaging) {
   Write(test::ContentXml({QStringLiteral("5|kept|k.jpg")}, {QStringLiteral("1|0.1|0.2")}));
   ASSERT_TRUE(Open());

@@ -5,11 +5,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "document/editor.h"
 #include "document/file_copy.h"
@@ -496,6 +498,44 @@ TEST(FolderCommands, SaveAsRefusesTheProgramsOwnFolders) {
     EXPECT_EQ(ed.DataFolder, folder);
     EXPECT_TRUE(ed.ContentChanged);
   }
+}
+
+// A destination holding links to the open folder's files (symbolic ones, a hard one): after Save-as
+// each file there is a regular file of its own, and the new folder opens complete once the old one
+// is gone.
+TEST(FolderCommands, SaveAsIntoAFolderOfLinksCopiesTheFiles) {
+  Fixture f;
+  Editor& ed = f.ed();
+  const QString source = MakeDataFolder(f.Path(QStringLiteral("lecture")));
+  f.Open(source);
+  SetContentChanged(ed, true);
+  const QString target = f.Path(QStringLiteral("copy"));
+  QDir().mkpath(target);
+  for (const QString& name : {QStringLiteral("Video.flv"), QStringLiteral("Video.avi"), QStringLiteral("000.jpg")})
+    ASSERT_TRUE(QFile::link(JoinPath(source, name), JoinPath(target, name)));
+  ASSERT_EQ(::link(QFile::encodeName(JoinPath(source, QStringLiteral("001.jpg"))).constData(),
+                   QFile::encodeName(JoinPath(target, QStringLiteral("001.jpg"))).constData()), 0);
+  QMap<QString, QByteArray> before;
+  for (const QString& name : FileNames(source)) before[name] = test::ReadFile(JoinPath(source, name));
+  f.w.messages.Clear();
+  f.w.dialogs.folders.push_back(target);
+  Click(ed.ui.mnuFileSaveNew);  // はい: the 4 files there go
+  ASSERT_EQ(ed.DataFolder, target) << f.w.messages.LastText().toStdString();
+  for (const QString& name : FileNames(target)) {
+    SCOPED_TRACE(name.toStdString());
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(JoinPath(target, name)).constData(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_nlink, 1u);
+    if (name != QStringLiteral("content.xml") && before.contains(name))
+      EXPECT_EQ(test::ReadFile(JoinPath(target, name)), before[name]);
+  }
+  ASSERT_TRUE(QDir(source).removeRecursively());
+  f.w.messages.Clear();
+  f.Open(target);
+  EXPECT_EQ(ed.DataFolder, target) << f.w.messages.LastText().toStdString();
+  EXPECT_EQ(ed.EditorState, State::Idle);
+  EXPECT_EQ(ed.SldCnt, 3);
 }
 
 TEST(FolderCommands, SaveAsSkipsImageNamesThatAreNotPlainFileNames) {

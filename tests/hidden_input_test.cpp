@@ -464,7 +464,7 @@ TEST(HiddenInput, AContentXmlBuiltToStallTheParserIsRefusedInSeconds) {
   c.Open(c.data);
   EXPECT_LT(timer.elapsed(), 2000);
   EXPECT_EQ(c.Texts(), QStringList{ShowPath(c.Data(QStringLiteral("content.xml"))) +
-                                   QStringLiteral(":3: Element scene has 250000 attributes, more than 16")});
+                                   QStringLiteral(":3: 要素sceneの属性が多すぎます（250000個。16個まで読み込めます）。")});
   c.ExpectNothingLost();
   c.ExpectOutsideUnchanged();
 }

@@ -502,7 +502,7 @@ void FrmMain::WireShell() {
 }
 
 void FrmMain::AfterOpen(bool opened) {
-  if (opened) recent_->Add(ed_.DataFolder);
+  if (opened && !IsProgramFolder(ed_, ed_.DataFolder)) recent_->Add(ed_.DataFolder);
   ReturnFreedMemory();
 }
 

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "document/editor.h"
+#include "document/history.h"
 #include "document/tables.h"
 #include "platform/data_grid.h"
 #include "platform/media_player.h"
@@ -182,7 +183,7 @@ void RefreshModeDisplayImpl(Editor& ed) {
     const QString recMode = ui.lbMode[1] ? ui.lbMode[1]->text() : QString();
     ui.frmMain->setWindowTitle(QStringLiteral("Kemo.Editor ") + ed.FolderCaption + QStringLiteral("動作モード[") + op +
                                QStringLiteral("] 記録モード[") + recMode + QStringLiteral("] 編集モード[") + editMode +
-                               QStringLiteral("］"));
+                               QStringLiteral("］") + UnprotectedCaption(ed));
   }
 }
 

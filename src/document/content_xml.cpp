@@ -30,6 +30,7 @@
 
 #include "document/data_files.h"
 #include "document/editor.h"
+#include "document/history.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/services.h"
@@ -42,13 +43,15 @@ namespace {
 const QString kReadErrorText = QStringLiteral("content.xml の読み込み時にエラーが発生しました。");
 
 // What no recorder writes, refused before the parser sees it. The format's elements carry three
-// attributes; 3600 slides and 3600 points with long captions fit many times over in the size; the
-// element count leaves room for files with more records than the tables hold (they load with a
-// message). Beyond these, libxml2 would spend minutes (its duplicate-attribute check is quadratic
-// in the attributes of one element) or gigabytes on a file made to hurt.
+// attributes; 3600 slides and 3600 points with long captions fit many times over in the size, and
+// any number of records up to it is read (those past the tables' room load with a message).
+// Beyond these, libxml2 would spend minutes (its duplicate-attribute check is quadratic in the
+// attributes of one element) or gigabytes on a file made to hurt.
 constexpr qint64 kMaxContentBytes = 16 * 1024 * 1024;
 constexpr int kMaxAttributes = 16;
-constexpr int kMaxElements = 65536;
+// Elements as many as a file of the smallest records (about 20 bytes each) up to the size holds:
+// no file of records meets it, while empty elements by the million would cost a tree of gigabytes.
+constexpr int kMaxElements = static_cast<int>(kMaxContentBytes / 16);
 
 // Marks the parser contexts of this file, so that the entity loader refuses their external
 // entities while other users of libxml2 in the process keep the default loader.
@@ -104,6 +107,30 @@ struct Parsed {
   QString reason;  // set when doc is null and a parser was there
 };
 
+// What a parser error means, in the loader's words.
+QString ParseErrorText(int code) {
+  switch (code) {
+    case XML_ERR_ENTITY_LOOP:
+      return QStringLiteral("実体参照が循環しているか、展開すると大きくなりすぎるため、読み込めません。");
+    case XML_ERR_UNDECLARED_ENTITY:
+    case XML_WAR_UNDECLARED_ENTITY:
+    case XML_ERR_ENTITY_IS_EXTERNAL:
+    case XML_ERR_ENTITY_IS_PARAMETER:
+    case XML_ERR_EXT_ENTITY_STANDALONE:
+    case XML_ERR_ENTITY_PROCESSING:
+    case XML_IO_LOAD_ERROR:
+    case XML_IO_NETWORK_ATTEMPT:
+      return QStringLiteral("外部の実体や定義されていない実体を参照しているため、読み込めません。");
+    case XML_ERR_DOCUMENT_EMPTY: return QStringLiteral("ファイルが空です。");
+    default: return QStringLiteral("XMLの形式が正しくないため、読み込めません。");
+  }
+}
+
+// The loader's words for a file larger than it reads.
+QString TooLargeText(const QString& shownName) {
+  return shownName + QStringLiteral(": ファイルが大きすぎるため、読み込めません（%1MBまで）。").arg(kMaxContentBytes >> 20);
+}
+
 // Parses a document from memory: no network, no external entities or DTD, no entity substitution
 // (libxml2 then refuses entity expansion beyond its default limits as a parse error). The declared
 // encoding is honoured.
@@ -111,7 +138,7 @@ Parsed ParseBytes(const QByteArray& bytes, const QString& shownName) {
   InitXmlLibrary();
   Parsed result;
   if (bytes.size() > INT_MAX) {
-    result.reason = shownName + QStringLiteral(": File too large");
+    result.reason = TooLargeText(shownName);
     return result;
   }
   xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
@@ -130,9 +157,10 @@ Parsed ParseBytes(const QByteArray& bytes, const QString& shownName) {
   if (!result.doc) {
     if (errors.any) {
       // One arg() call, so that a "%1" in a folder's name is not taken for a place holder.
-      result.reason = QStringLiteral("%1:%2: %3").arg(shownName, QString::number(errors.line), errors.message);
+      result.reason = QStringLiteral("%1:%2: %3（%4）")
+                          .arg(shownName, QString::number(errors.line), ParseErrorText(errors.code), errors.message);
     } else {
-      result.reason = shownName + QStringLiteral(": Document is not well-formed");
+      result.reason = shownName + QStringLiteral(": ") + ParseErrorText(XML_ERR_DOCUMENT_END);
     }
   }
   xmlFreeParserCtxt(ctxt);
@@ -178,11 +206,11 @@ class MarkupGuard {
         continue;
       }
       if (++elements > kMaxElements)
-        return Reason(tag, QStringLiteral("Document has more than %1 elements").arg(kMaxElements));
+        return Reason(tag, QStringLiteral("要素が多すぎます（%1個まで読み込めます）。").arg(kMaxElements));
       int attributes = 0;
       i = SkipStartTag(i + 1, &attributes);
       if (attributes > kMaxAttributes)
-        return Reason(tag, QStringLiteral("Element %1 has %2 attributes, more than %3")
+        return Reason(tag, QStringLiteral("要素%1の属性が多すぎます（%2個。%3個まで読み込めます）。")
                                .arg(NameAt(tag + 1), QString::number(attributes), QString::number(kMaxAttributes)));
     }
     return {};
@@ -584,7 +612,7 @@ bool IsSpace(QChar c) {
 // The loader on a document in memory.
 LoadResult LoadContentBytes(Editor& ed, const QByteArray& bytes, const QString& shownName) {
   if (bytes.size() > kMaxContentBytes) {
-    Tell(ed, shownName + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EFBIG)));
+    Tell(ed, TooLargeText(shownName));
     return LoadResult::NotRead;
   }
   if (const QString refused = MarkupGuard(bytes).Check(); !refused.isEmpty()) {
@@ -652,7 +680,10 @@ LoadResult ReadContentXml(Editor& ed) {
   // recorder writes is not read into memory.
   const FileError e = ReadDataFile(path, ed.DataFolder, &bytes, kMaxContentBytes);
   if (!e.ok()) {
-    Tell(ed, e.refusal != Refusal::None ? e.description : ShowPath(path) + QStringLiteral(": ") + e.description);
+    if (e.errnum == EFBIG)
+      Tell(ed, TooLargeText(ShowPath(path)));
+    else
+      Tell(ed, e.refusal != Refusal::None ? e.description : ShowPath(path) + QStringLiteral(": ") + e.description);
     return LoadResult::NotRead;
   }
   // What a later save checks the file against: another program may change it meanwhile.
@@ -890,6 +921,9 @@ bool SaveContentXml(Editor& ed) {
     return false;
   }
   ed.history->SetContent(IdentifyBytes(contentPath, out));
+  // The file holds the tables now: their journal ends at once, not when the report is closed (a
+  // crash meanwhile would leave a journal of a file that is no more).
+  MarkHistorySaved(ed);
   Tell(ed, QStringLiteral("保存しました。") + QLatin1Char('\r') + ShowPath(ed.DataFolder));
   return true;
 }

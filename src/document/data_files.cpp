@@ -353,11 +353,10 @@ FileError CopyDataFile(const QString& source, const QString& sourceFolder, const
   const bool exists = ::lstat(dst.constData(), &dl) == 0;
   mode_t keepMode = 0;
   if (exists) {
-    struct stat ds {};
-    if (::stat(dst.constData(), &ds) == 0 && ds.st_dev == ss.st_dev && ds.st_ino == ss.st_ino) {
-      // Copying a file onto itself: the destination already holds the content.
+    // Copying a file onto itself (its one name): the destination already holds the content. A link
+    // to the source, symbolic or hard, is no copy of its own: it is replaced by one.
+    if (!S_ISLNK(dl.st_mode) && dl.st_nlink <= 1 && dl.st_dev == ss.st_dev && dl.st_ino == ss.st_ino)
       return overwrite ? FileError{} : Fail(FileErr::Exists, EEXIST);
-    }
     if (!overwrite) return Fail(FileErr::Exists, EEXIST);
     if (S_ISDIR(dl.st_mode)) return Fail(FileErr::PathAccess, EISDIR);
     if (S_ISREG(dl.st_mode)) {

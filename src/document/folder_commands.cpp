@@ -12,6 +12,7 @@
 #include "document/data_files.h"
 #include "document/editor.h"
 #include "document/file_copy.h"
+#include "document/history.h"
 #include "document/state_machine.h"
 #include "document/tables.h"
 #include "platform/file_dialogs.h"
@@ -276,9 +277,13 @@ bool OpenDataFolder(Editor& ed, const QString* given) {
   const QString chosen =
       given ? WithoutTrailingSeparators(*given)
             : BrowseForFolder(ed, PickerStart(ed), QStringLiteral("KemoRecorderのデータフォルダを指定してください"));
+  // Another running editor has unsaved changes of this folder: opened only when the user says so.
+  if (!chosen.isEmpty() && !ConfirmOpenBesideRunningEditor(ed, chosen)) return false;
   QString missing;
   // A program folder is no data folder: the program writes and deletes its files by itself.
-  const bool programFolder = IsProgramFolder(ed, chosen);
+  // New content restored at start comes back in this editor's work folder.
+  const bool restoringNew = IsNewWorkFolder(ed, chosen) && !ed.history->AgreedJournal().isEmpty();
+  const bool programFolder = IsProgramFolder(ed, chosen) && !restoringNew;
   if (chosen.isEmpty() || programFolder) {
     ed.EditorState = State::NoFolder;
     if (programFolder) ed.DataFolder.clear();

@@ -11,11 +11,15 @@
 #include <type_traits>
 
 #include "document/editor.h"
+#include "document/file_copy.h"
+#include "document/folder_commands.h"
+#include "document/state_machine.h"
 #include "document/tables.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/record_set.h"
 #include "platform/services.h"
+#include "platform/work_folder.h"
 
 namespace kemo {
 
@@ -105,7 +109,14 @@ struct HistoryAccess {
   }
 
   static void Derive(Editor& ed) {
-    ed.ContentChanged = !H(ed).AtSavedPoint();
+    DocumentHistory& h = H(ed);
+    ed.ContentChanged = !h.AtSavedPoint();
+    // Back at the saved file with no recorded run: nothing a crash could lose. The next change
+    // begins a journal again.
+    if (!ed.ContentChanged && h.recCnt_ == 0 && (h.journal_.IsOpen() || h.unprotected_)) {
+      JournalNotNeeded(ed, h);
+      TraceLine("saved", QByteArray(), 0);
+    }
     RefreshUndoMenu(ed);
   }
 
@@ -127,9 +138,50 @@ struct HistoryAccess {
     header.beganMs = NowMs(ed);
     h.folder_ = ed.DataFolder;
     Trace(h, "pending");
-    if (!h.journal_.Begin(header, h.sld_, h.sldCnt_, h.cur_, h.curCnt_, h.rec_, h.recCnt_)) return false;
+    QString reason;
+    if (!h.journal_.Begin(header, h.sld_, h.sldCnt_, h.cur_, h.curCnt_, h.rec_, h.recCnt_, &reason)) {
+      Unprotect(ed, h, reason);
+      return false;
+    }
     Trace(h, "done");
+    Protected(ed, h);
     return true;
+  }
+
+  // No journal holds the changes: the user is told once (the folder and the reason), and the
+  // caption says so until a save or a journal that works again.
+  static void Unprotect(Editor& ed, DocumentHistory& h, const QString& reason) {
+    if (h.journal_.IsOpen()) {
+      // What it holds is whole up to the failed record: kept for a crash until a new journal works.
+      if (h.brokenJournal_.isEmpty()) h.brokenJournal_ = h.journal_.Path();
+      h.journal_.Close();
+    }
+    const bool was = h.unprotected_;
+    h.unprotected_ = true;
+    if (!h.toldUnprotected_) {
+      h.toldUnprotected_ = true;
+      Tell(ed,
+           ShowPath(RecoveryFolder()) + QStringLiteral("に復元用の記録を書き込めません（") + reason +
+               QStringLiteral("）。") + QLatin1Char('\r') +
+               QStringLiteral("保存するまで、正常に終了しなかった時に作業を復元することはできません。"),
+           MsgIcon::Critical);
+    }
+    if (!was) RefreshModeDisplay(ed);
+  }
+
+  static void Protected(Editor& ed, DocumentHistory& h) {
+    // New content lives in the work folder, which is kept while a journal holds it.
+    if (!ed.WorkFolder().isEmpty() && SamePath(ed.DataFolder, ed.NewWorkFolder())) {
+      QFile mark(JoinPath(ed.WorkFolder(), EditorWorkFolder::JournalMarkName()));
+      if (mark.open(QIODevice::WriteOnly | QIODevice::Truncate)) mark.write(h.journal_.Path().toUtf8());
+    }
+    if (!h.brokenJournal_.isEmpty()) QFile::remove(h.brokenJournal_);
+    h.brokenJournal_.clear();
+    h.toldUnprotected_ = false;
+    if (h.unprotected_) {
+      h.unprotected_ = false;
+      RefreshModeDisplay(ed);
+    }
   }
 
   static void Trace(const DocumentHistory& h, const char* what) {
@@ -137,10 +189,11 @@ struct HistoryAccess {
   }
 
   // The journal's record of a change the copy has just taken.
-  static void WriteDocument(DocumentHistory& h, const TableSplice& s, const TableSplice& p) {
+  static void WriteDocument(Editor& ed, DocumentHistory& h, const TableSplice& s, const TableSplice& p) {
     if (!h.journal_.IsOpen()) return;
     Trace(h, "pending");
-    h.journal_.AppendDocument(s, p);
+    QString reason;
+    if (!h.journal_.AppendDocument(s, p, &reason)) return Unprotect(ed, h, reason);
     Trace(h, "done");
   }
 
@@ -181,7 +234,7 @@ struct HistoryAccess {
       h.journal_.Discard();
       return false;
     }
-    WriteDocument(h, s, p);
+    WriteDocument(ed, h, s, p);
     return true;
   }
 
@@ -213,13 +266,25 @@ struct HistoryAccess {
     }
     if (!h.journal_.IsOpen()) return;
     Trace(h, "pending");
-    h.journal_.AppendRecorded(r);
+    QString reason;
+    if (!h.journal_.AppendRecorded(r, &reason)) return Unprotect(ed, h, reason);
     Trace(h, "done");
+  }
+
+  // The tables equal a file (or start anew): nothing is left unprotected.
+  static void JournalNotNeeded(Editor& ed, DocumentHistory& h) {
+    h.journal_.Discard();
+    if (!h.brokenJournal_.isEmpty()) QFile::remove(h.brokenJournal_);
+    h.brokenJournal_.clear();
+    if (h.unprotected_) {
+      h.unprotected_ = false;
+      RefreshModeDisplay(ed);
+    }
   }
 
   static void Reset(Editor& ed, bool saved) {
     DocumentHistory& h = H(ed);
-    h.journal_.Discard();
+    JournalNotNeeded(ed, h);
     CopyTables(h, ed);
     h.rec_ = ed.recCur;
     h.recCnt_ = ed.recCurCnt;
@@ -236,7 +301,7 @@ struct HistoryAccess {
     Take(ed, h, nullptr);
     h.saved_ = h.index_;
     h.content_ = CurrentIdentity(h.content_, ed.ContentPath());
-    h.journal_.Discard();
+    JournalNotNeeded(ed, h);
     h.folder_ = ed.DataFolder;
     // A recorded run is not in content.xml: its journal starts again at once.
     if (ed.recCurCnt > 0) {
@@ -275,7 +340,7 @@ struct HistoryAccess {
       }
     }
     if (!ok) return false;
-    WriteDocument(h, step.slides, step.points);
+    WriteDocument(ed, h, step.slides, step.points);
     h.bytes_ = h.bytes_ - step.Bytes() + back.Bytes();
     step = std::move(back);
     return true;
@@ -337,8 +402,17 @@ struct HistoryAccess {
     BuildPointTable(ed);
     if (ed.views.PointsChanged) ed.views.PointsChanged(ed, 0);
     if (ed.views.RecordedRunReplaced) ed.views.RecordedRunReplaced(ed);
-    // The journal starts again from the restored tables, under the header of the one restored.
-    QFile::remove(path);
+    // The journal starts again from the restored tables, under the header of the one restored. One
+    // with records that could not be read is kept as it was, never rewritten without them.
+    QString keptAt;
+    if (work.damaged) {
+      const QString damaged = RecoveryFolder() + QStringLiteral("/damaged");
+      QDir().mkpath(damaged);
+      keptAt = damaged + QLatin1Char('/') + QFileInfo(path).completeBaseName() + QLatin1Char('-') +
+               QString::number(QDateTime::currentMSecsSinceEpoch()) + QStringLiteral(".journal");
+      if (!QFile::rename(path, keptAt)) keptAt.clear();
+    }
+    if (keptAt.isEmpty()) QFile::remove(path);
     h.journal_.Discard();
     CopyTables(h, ed);
     h.rec_ = ed.recCur;
@@ -348,8 +422,22 @@ struct HistoryAccess {
     h.folder_ = ed.DataFolder;
     JournalHeader header = work.header;
     header.folder = ed.DataFolder;
-    if (h.journal_.Begin(header, h.sld_, h.sldCnt_, h.cur_, h.curCnt_, h.rec_, h.recCnt_)) Trace(h, "done");
+    QString reason;
+    if (h.journal_.Begin(header, h.sld_, h.sldCnt_, h.cur_, h.curCnt_, h.rec_, h.recCnt_, &reason)) {
+      Trace(h, "done");
+      Protected(ed, h);
+    } else {
+      Unprotect(ed, h, reason);
+    }
     Derive(ed);
+    if (work.damaged)
+      Tell(ed,
+           QStringLiteral("保存されていない作業の記録のうち") + QString::number(work.unreadable) +
+               QStringLiteral("件は読めなかったため、復元していません。") +
+               (keptAt.isEmpty() ? QString()
+                                 : QLatin1Char('\r') + QStringLiteral("元の記録は") + ShowPath(keptAt) +
+                                       QStringLiteral("に残しています。")),
+           MsgIcon::Critical);
   }
 };
 
@@ -396,55 +484,166 @@ void RefreshUndoMenu(Editor& ed) {
   }
 }
 
+QString UnprotectedCaption(const Editor& ed) {
+  return ed.history->Unprotected() ? QStringLiteral(" ［復元用の記録なし：保存するまで作業は保護されません］") : QString();
+}
+
 void EndJournal(Editor& ed) { ed.history->journal().Discard(); }
+
+void KeepJournalAtEnd(Editor& ed) { ed.history->journal().Close(); }
 
 void OfferRecovery(Editor& ed) {
   if (ed.DataFolder.isEmpty()) return;
-  const QString path = JournalPathFor(ed.DataFolder);
-  if (ed.history->journal().IsOpen() && ed.history->journal().Path() == path) return;
-  if (!QFileInfo::exists(path)) return;
-  auto work = std::make_unique<RecoveredWork>();
-  if (!ReadJournal(path, nullptr, work.get())) {
-    // Not a journal this program can read: nothing in it can be restored.
-    QFile::remove(path);
-    return;
-  }
-  const FileIdentity now = IdentifyFile(ed.ContentPath());
-  const QString began = TimeText(work->header.beganMs);
-  if (!now.SameContent(work->header.content)) {
-    const QString changed = now.Exists() ? TimeText(now.modifiedMs) : QStringLiteral("不明");
-    if (Ask(ed,
-            ShowPath(ed.ContentPath()) + QStringLiteral("は、保存されていない作業（") + began +
-                QStringLiteral("から）の後に変更されています（") + changed + QStringLiteral("）。") + QLatin1Char('\r') +
-                QStringLiteral("この作業は復元できません。破棄しますか？"),
-            MsgButtons::YesNo, MsgIcon::None) == MsgResult::Yes)
+  DocumentHistory& h = *ed.history;
+  const QString agreed = h.AgreedJournal();
+  h.SetAgreedJournal(QString());
+  QStringList journals = JournalsFor(ed.DataFolder);
+  // Agreed at start for this folder although named for another place (new content of an editor
+  // that ended, a folder that moved).
+  if (!agreed.isEmpty() && !journals.contains(agreed) && QFileInfo::exists(agreed)) journals.prepend(agreed);
+  bool restored = false;
+  for (const QString& path : journals) {
+    // This editor's own journal, or one another running editor writes: not crash work.
+    if ((h.journal().IsOpen() && h.journal().Path() == path) || JournalInUse(path)) continue;
+    auto work = std::make_unique<RecoveredWork>();
+    if (!ReadJournal(path, nullptr, work.get())) {
+      // Not a journal this program can read: nothing in it can be restored.
       QFile::remove(path);
-    return;
+      continue;
+    }
+    const FileIdentity now = IdentifyFile(ed.ContentPath());
+    const QString began = TimeText(work->header.beganMs);
+    if (!now.SameContent(work->header.content)) {
+      const QString changed = now.Exists() ? TimeText(now.modifiedMs) : QStringLiteral("不明");
+      if (Ask(ed,
+              ShowPath(ed.ContentPath()) + QStringLiteral("は、保存されていない作業（") + began +
+                  QStringLiteral("から）の後に変更されています（") + changed + QStringLiteral("）。") +
+                  QLatin1Char('\r') + QStringLiteral("この作業は復元できません。破棄しますか？"),
+              MsgButtons::YesNo, MsgIcon::None) == MsgResult::Yes)
+        QFile::remove(path);
+      continue;
+    }
+    // One restore: an older journal of the same file stays for a later start.
+    if (restored) continue;
+    if (agreed != path && Ask(ed,
+                              ShowPath(ed.DataFolder) +
+                                  QStringLiteral("には、正常に終了しなかった時の保存されていない作業（") + began +
+                                  QStringLiteral("から）があります。") + QLatin1Char('\r') +
+                                  QStringLiteral("復元しますか？"),
+                              MsgButtons::YesNo, MsgIcon::None) != MsgResult::Yes) {
+      QFile::remove(path);
+      continue;
+    }
+    HistoryAccess::Restore(ed, path, *work);
+    restored = true;
   }
-  const bool agreed = ed.history->AgreedJournal() == path;
-  ed.history->SetAgreedJournal(QString());
-  if (!agreed && Ask(ed,
-                     ShowPath(ed.DataFolder) + QStringLiteral("には、正常に終了しなかった時の保存されていない作業（") +
-                         began + QStringLiteral("から）があります。") + QLatin1Char('\r') +
-                         QStringLiteral("復元しますか？"),
-                     MsgButtons::YesNo, MsgIcon::None) != MsgResult::Yes) {
-    QFile::remove(path);
-    return;
-  }
-  HistoryAccess::Restore(ed, path, *work);
 }
+
+namespace {
+
+// The new content (新規作成) of another editor's work folder: "<work base>/run-XXXXXX/new".
+bool IsNewWorkOfEndedEditor(const Editor& ed, const QString& folder) {
+  const QFileInfo f(folder);
+  return !ed.UserWorkBase.isEmpty() && f.fileName() == QStringLiteral("new") &&
+         SamePath(QFileInfo(f.path()).path(), ed.UserWorkBase) && !SamePath(folder, ed.NewWorkFolder());
+}
+
+// New content left by an editor that ended without saving it: はい moves it into this editor's work
+// folder (video, converted video, content) and returns that folder, whose opening restores the
+// tables; いいえ discards it. The ended editor's work folder goes either way.
+QString OfferNewWork(Editor& ed, const QString& journal, const JournalHeader& header) {
+  const QString run = QFileInfo(header.folder).path();
+  const auto removeRun = [&] {
+    QDir(run).removeRecursively();
+    QFile::remove(run + QStringLiteral(".lock"));
+  };
+  if (Ask(ed,
+          QStringLiteral("新規作成で作成中の保存されていない作業（") + TimeText(header.beganMs) +
+              QStringLiteral("から）があります。") + QLatin1Char('\r') + QStringLiteral("この作業を復元しますか？"),
+          MsgButtons::YesNo, MsgIcon::None) != MsgResult::Yes) {
+    QFile::remove(journal);
+    removeRun();
+    return {};
+  }
+  const QString mine = ed.NewWorkFolder();
+  if (!mine.isEmpty()) {
+    QDir(mine).removeRecursively();
+    QDir().mkpath(ed.WorkFolder());
+  }
+  if (mine.isEmpty() || !QDir().rename(header.folder, mine)) {
+    Tell(ed, ShowPath(header.folder) + QStringLiteral("を作業フォルダに移せません。"), MsgIcon::Critical);
+    return {};
+  }
+  removeRun();
+  ed.history->SetAgreedJournal(journal);
+  return mine;
+}
+
+// The work of a folder that is not where it was (renamed, moved, a stick not plugged in): はい
+// asks for its new place, which must hold the content.xml the journal began on, and returns it;
+// いいえ discards the work; キャンセル keeps it for a later start.
+QString OfferMovedFolder(Editor& ed, const QString& journal, const JournalHeader& header) {
+  const MsgResult answer =
+      Ask(ed,
+          ShowPath(header.folder) + QStringLiteral("には、正常に終了しなかった時の保存されていない作業（") +
+              TimeText(header.beganMs) + QStringLiteral("から）がありますが、このフォルダが見つかりません。") +
+              QLatin1Char('\r') + QStringLiteral("フォルダの新しい場所を指定しますか？") + QLatin1Char('\r') +
+              QStringLiteral("（いいえ：この作業を破棄します　キャンセル：次の起動時にまた確認します）"),
+          MsgButtons::YesNoCancel, MsgIcon::None);
+  if (answer == MsgResult::No) QFile::remove(journal);
+  if (answer != MsgResult::Yes) return {};
+  const QString parent = QFileInfo(header.folder).path();
+  const QString chosen = BrowseForFolder(ed, QFileInfo(parent).isDir() ? parent : QDir::homePath(),
+                                         QStringLiteral("移動したフォルダを指定してください"));
+  if (chosen.isEmpty()) return {};
+  const QString content = JoinPath(chosen, QStringLiteral("content.xml"));
+  if (!IdentifyFile(content).SameContent(header.content)) {
+    Tell(ed,
+         ShowPath(content) + QStringLiteral("は、この作業を始めた時の") + ShowPath(JoinPath(header.folder, QStringLiteral("content.xml"))) +
+             QStringLiteral("ではありません。") + QLatin1Char('\r') + QStringLiteral("作業は次の起動時にまた確認します。"),
+         MsgIcon::Critical);
+    return {};
+  }
+  ed.history->SetAgreedJournal(journal);
+  return chosen;
+}
+
+}  // namespace
 
 QString OfferRecoveryAtStart(Editor& ed) {
   const QFileInfoList journals =
       QDir(RecoveryFolder()).entryInfoList({QStringLiteral("*.journal")}, QDir::Files, QDir::Time);
+  // Files no editor can use (not a journal this program can read) are listed once, not kept silently.
+  QStringList unusable;
+  for (const QFileInfo& file : journals)
+    if (!ReadJournal(file.filePath(), nullptr, nullptr) && !JournalInUse(file.filePath())) unusable << file.filePath();
+  if (!unusable.isEmpty()) {
+    QStringList shown;
+    for (const QString& path : unusable) shown << ShowPath(path);
+    if (Ask(ed,
+            QStringLiteral("次の復元用の記録は読めないため、使えません。") + QLatin1Char('\r') +
+                shown.join(QLatin1Char('\r')) + QLatin1Char('\r') + QStringLiteral("削除しますか？"),
+            MsgButtons::YesNo, MsgIcon::None) == MsgResult::Yes)
+      for (const QString& path : unusable) QFile::remove(path);
+  }
   for (const QFileInfo& file : journals) {
     const QString path = file.filePath();
     JournalHeader header;
-    // Only a journal this program wrote, at the name of its folder, for a folder that is there now
-    // (a stick not plugged in keeps its journal for later).
-    if (!ReadJournal(path, &header, nullptr) || header.folder.isEmpty() || !QFileInfo(header.folder).isDir() ||
-        JournalPathFor(header.folder) != path)
+    // Only a journal this program wrote, that no running editor writes.
+    if (!QFileInfo::exists(path) || !ReadJournal(path, &header, nullptr) || header.folder.isEmpty() ||
+        JournalInUse(path))
       continue;
+    if (!QFileInfo(header.folder).isDir()) {
+      const QString folder = OfferMovedFolder(ed, path, header);
+      if (!folder.isEmpty()) return folder;
+      continue;
+    }
+    if (!JournalNamedFor(path, header.folder)) continue;
+    if (IsNewWorkOfEndedEditor(ed, header.folder)) {
+      const QString folder = OfferNewWork(ed, path, header);
+      if (!folder.isEmpty()) return folder;
+      continue;
+    }
     if (Ask(ed,
             ShowPath(header.folder) + QStringLiteral("には、正常に終了しなかった時の保存されていない作業（") +
                 TimeText(header.beganMs) + QStringLiteral("から）があります。") + QLatin1Char('\r') +
@@ -458,6 +657,18 @@ QString OfferRecoveryAtStart(Editor& ed) {
     QFile::remove(path);
   }
   return {};
+}
+
+bool ConfirmOpenBesideRunningEditor(Editor& ed, const QString& folder) {
+  const Journal& own = ed.history->journal();
+  for (const QString& path : JournalsFor(folder)) {
+    if ((own.IsOpen() && own.Path() == path) || !JournalInUse(path)) continue;
+    return Ask(ed,
+               ShowPath(folder) + QStringLiteral("は、実行中の別のKemo.Editorで開かれています（保存されていない変更があります）。") +
+                   QLatin1Char('\r') + QStringLiteral("このフォルダを開きますか？"),
+               MsgButtons::YesNo) == MsgResult::Yes;
+  }
+  return true;
 }
 
 bool ConfirmReplaceContent(Editor& ed) {

@@ -52,6 +52,8 @@ class DocumentHistory {
   const QString& AgreedJournal() const { return agreedJournal_; }
   void SetAgreedJournal(const QString& path) { agreedJournal_ = path; }
   Journal& journal() { return journal_; }
+  // No journal could be written for the changes since the last save: a crash would lose them.
+  bool Unprotected() const { return unprotected_; }
 
  private:
   friend struct HistoryAccess;
@@ -68,6 +70,9 @@ class DocumentHistory {
   QString folder_;  // the data folder of the journal
   QString agreedJournal_;
   Journal journal_;
+  bool unprotected_ = false;
+  bool toldUnprotected_ = false;  // the user was told; not again until a journal works
+  QString brokenJournal_;          // a journal whose writing failed, kept until a new one works
 };
 
 // The editor's hold on its history. A copy of an editor (a test's "before" picture) starts with an
@@ -128,8 +133,14 @@ bool UndoAllowed(const Editor& ed);
 // The captions and enabled state of 元に戻す and やり直し.
 void RefreshUndoMenu(Editor& ed);
 
+// What the window's caption adds while no journal holds the unsaved changes; "" otherwise.
+QString UnprotectedCaption(const Editor& ed);
+
 // The journal ends with the program's normal end: its file is deleted.
 void EndJournal(Editor& ed);
+// An end that is not the user's (a signal to end): the journal's file is kept for the next start,
+// and with it the work folder of new content.
+void KeepJournalAtEnd(Editor& ed);
 // After a data folder was opened: a journal left by an editor that did not end normally is offered
 // for restoring (はい: the tables and the recorded run as they were, marked changed; いいえ: discarded).
 void OfferRecovery(Editor& ed);
@@ -138,6 +149,10 @@ void OfferRecovery(Editor& ed);
 // (its opening then restores the work without asking again); いいえ discards the journal and the
 // next one is offered. Empty when none was taken.
 QString OfferRecoveryAtStart(Editor& ed);
+
+// Before a data folder is opened: true when no other running editor writes a journal of it, or the
+// user agrees to open it all the same (this editor then keeps a journal of its own).
+bool ConfirmOpenBesideRunningEditor(Editor& ed, const QString& folder);
 
 // Before content.xml of the data folder is replaced: true when it is still the file last loaded or
 // saved, or the user agrees to overwrite what another program changed.

@@ -5,7 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/paths.h"
 
@@ -100,6 +105,29 @@ const PointArray& BlankPoints() {
   return *blank;
 }
 
+const QString kJournalSuffix = QStringLiteral(".journal");
+
+// Why a journal could not be written, for the user.
+QString ReasonOf(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT: return QStringLiteral("ディスクの空き容量が足りません");
+    case EACCES:
+    case EPERM: return QStringLiteral("書き込みが許可されていません");
+    case EROFS: return QStringLiteral("読み取り専用です");
+    case ENOTDIR:
+    case EEXIST: return QStringLiteral("フォルダの場所に同じ名前のファイルがあります");
+    default: return QString::fromLocal8Bit(std::strerror(error));
+  }
+}
+
+QString JournalKey(const QString& dataFolder) {
+  const QString canonical = QFileInfo(dataFolder).canonicalFilePath();
+  const QString key = canonical.isEmpty() ? QDir::cleanPath(QDir(dataFolder).absolutePath()) : canonical;
+  return QString::fromLatin1(QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(24));
+}
+
 }  // namespace
 
 FileIdentity IdentifyFile(const QString& path) {
@@ -134,10 +162,32 @@ QString RecoveryFolder() {
 }
 
 QString JournalPathFor(const QString& dataFolder) {
-  const QString canonical = QFileInfo(dataFolder).canonicalFilePath();
-  const QString key = canonical.isEmpty() ? QDir::cleanPath(QDir(dataFolder).absolutePath()) : canonical;
-  const QByteArray name = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(24);
-  return RecoveryFolder() + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".journal");
+  return RecoveryFolder() + QLatin1Char('/') + JournalKey(dataFolder) + kJournalSuffix;
+}
+
+bool JournalNamedFor(const QString& path, const QString& dataFolder) {
+  const QString name = QFileInfo(path).fileName();
+  const QString key = JournalKey(dataFolder);
+  if (!name.startsWith(key) || !name.endsWith(kJournalSuffix)) return false;
+  const qsizetype rest = name.size() - key.size() - kJournalSuffix.size();
+  return rest == 0 || (rest > 1 && name.at(key.size()) == QLatin1Char('-'));
+}
+
+QStringList JournalsFor(const QString& dataFolder) {
+  QStringList paths;
+  const QString key = JournalKey(dataFolder);
+  for (const QFileInfo& f : QDir(RecoveryFolder()).entryInfoList({key + QStringLiteral("*") + kJournalSuffix},
+                                                                 QDir::Files, QDir::Time))
+    if (JournalNamedFor(f.filePath(), dataFolder)) paths << f.filePath();
+  return paths;
+}
+
+bool JournalInUse(const QString& path) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
 }
 
 bool ReadJournal(const QString& path, JournalHeader* header, RecoveredWork* work) {
@@ -149,6 +199,8 @@ bool ReadJournal(const QString& path, JournalHeader* header, RecoveredWork* work
   const char* p = all.constData();
   const char* end = p + all.size();
   bool haveHeader = false;
+  // A record whose check fails, or that does not fit the tables the records before it gave, is
+  // passed over: every other one is applied in order.
   while (end - p >= 9) {
     uint32_t len = 0;
     std::memcpy(&len, p, 4);
@@ -156,13 +208,13 @@ bool ReadJournal(const QString& path, JournalHeader* header, RecoveredWork* work
     const char* body = p + 4;
     uint32_t check = 0;
     std::memcpy(&check, body + len, 4);
-    if (check != Fnv1a(body, len)) break;
+    p = body + len + 4;
+    const bool intact = check == Fnv1a(body, len);
     const char kind = body[0];
     Cursor c{body + 1, body + len};
-    p = body + len + 4;
     if (!haveHeader) {
       JournalHeader h;
-      if (kind != kHeader || !ReadHeaderBody(c, &h)) return false;
+      if (!intact || kind != kHeader || !ReadHeaderBody(c, &h)) return false;
       if (header) *header = h;
       if (work) work->header = h;
       haveHeader = true;
@@ -170,31 +222,40 @@ bool ReadJournal(const QString& path, JournalHeader* header, RecoveredWork* work
       continue;
     }
     bool ok = false;
-    if (kind == kDocument) {
-      TableSplice s, q;
-      ok = s.ReadFrom(c.p, c.end) && q.ReadFrom(c.p, c.end) && c.p == c.end &&
-           (s.Empty() || ApplySplice(work->sld, work->sldCnt, s, nullptr)) &&
-           (q.Empty() || ApplySplice(work->cur, work->curCnt, q, nullptr));
+    if (!intact) {
+    } else if (kind == kDocument) {
+      TableSplice s, q, back;
+      if (s.ReadFrom(c.p, c.end) && q.ReadFrom(c.p, c.end) && c.p == c.end &&
+          (s.Empty() || ApplySplice(work->sld, work->sldCnt, s, &back))) {
+        ok = q.Empty() || ApplySplice(work->cur, work->curCnt, q, nullptr);
+        // A record is applied whole or not at all.
+        if (!ok && !s.Empty()) ApplySplice(work->sld, work->sldCnt, back, nullptr);
+      }
     } else if (kind == kRecorded) {
       TableSplice r;
       ok = r.ReadFrom(c.p, c.end) && c.p == c.end && (r.Empty() || ApplySplice(work->rec, work->recCnt, r, nullptr));
     }
-    if (!ok) {
-      work->damaged = true;
-      return true;
-    }
-    ++work->changes;
+    if (ok)
+      ++work->changes;
+    else
+      ++work->unreadable;
   }
-  if (work && p != end) work->damaged = true;
+  if (work && p != end) ++work->unreadable;
+  if (work) work->damaged = work->unreadable > 0;
   return haveHeader;
 }
 
 bool Journal::Begin(const JournalHeader& header, const SlideArray& sld, int sldCnt, const PointArray& cur,
-                    int curCnt, const PointArray& rec, int recCnt) {
+                    int curCnt, const PointArray& rec, int recCnt, QString* reason) {
+  file_.Remove();
+  const QString folder = RecoveryFolder();
   const QString path = JournalPathFor(header.folder);
-  QDir().mkpath(QFileInfo(path).path());
-  QFile::setPermissions(RecoveryFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  if (!file_.Open(path, true)) return false;
+  auto fail = [&](int error) {
+    if (reason) *reason = ReasonOf(error);
+    return false;
+  };
+  if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) return fail(QFileInfo::exists(folder) ? ENOTDIR : EACCES);
+  QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   QByteArray all = Frame(kHeader, HeaderBody(header));
   // The tables the changes start from, as changes of empty tables.
   QByteArray doc, run;
@@ -203,28 +264,58 @@ bool Journal::Begin(const JournalHeader& header, const SlideArray& sld, int sldC
   DiffTables(BlankPoints(), 0, rec, recCnt).WriteTo(run);
   all += Frame(kDocument, doc);
   all += Frame(kRecorded, run);
-  if (!file_.Append(all)) {
-    file_.Remove();
-    return false;
+  // Written and locked under a name no editor reads, then linked to the journal's name: a journal is
+  // never seen half-written or unlocked by another editor, and a name taken is never replaced.
+  const QString stem = path.chopped(kJournalSuffix.size());
+  QByteArray part = QFile::encodeName(stem + QStringLiteral("-XXXXXX.part"));
+  const int fd = ::mkostemps(part.data(), 5, O_CLOEXEC | O_APPEND);
+  if (fd < 0) return fail(errno);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::unlink(part.constData());
+    ::close(fd);
+    return fail(error);
   }
-  return true;
+  file_.Adopt(fd, QFile::decodeName(part));
+  if (!file_.Append(all)) {
+    const int error = errno;
+    file_.Remove();
+    return fail(error);
+  }
+  const QString partPath = QFile::decodeName(part);
+  const QString beside = partPath.chopped(5) + kJournalSuffix;  // "<name>-XXXXXX.journal"
+  for (const QString& name : {path, beside}) {
+    if (::link(part.constData(), QFile::encodeName(name).constData()) == 0) {
+      ::unlink(part.constData());
+      file_.Adopt(fd, name);
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  const int error = errno;
+  file_.Remove();
+  return fail(error);
 }
 
-void Journal::AppendDocument(const TableSplice& slides, const TableSplice& points) {
-  if (!file_.IsOpen() || (slides.Empty() && points.Empty())) return;
+bool Journal::AppendDocument(const TableSplice& slides, const TableSplice& points, QString* reason) {
+  if (!file_.IsOpen() || (slides.Empty() && points.Empty())) return file_.IsOpen();
   QByteArray body;
   body.reserve(slides.records.size() + points.records.size() + 64);
   slides.WriteTo(body);
   points.WriteTo(body);
-  file_.Append(Frame(kDocument, body));
+  if (file_.Append(Frame(kDocument, body))) return true;
+  if (reason) *reason = ReasonOf(errno);
+  return false;
 }
 
-void Journal::AppendRecorded(const TableSplice& run) {
-  if (!file_.IsOpen() || run.Empty()) return;
+bool Journal::AppendRecorded(const TableSplice& run, QString* reason) {
+  if (!file_.IsOpen() || run.Empty()) return file_.IsOpen();
   QByteArray body;
   body.reserve(run.records.size() + 32);
   run.WriteTo(body);
-  file_.Append(Frame(kRecorded, body));
+  if (file_.Append(Frame(kRecorded, body))) return true;
+  if (reason) *reason = ReasonOf(errno);
+  return false;
 }
 
 }  // namespace kemo

@@ -6,6 +6,7 @@
 // editor stopped. It names the data folder and the content.xml (size, time, hash) it belongs to.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 
@@ -41,12 +42,22 @@ struct RecoveredWork {
   PointArray rec{};
   int16_t sldCnt = 0, curCnt = 0, recCnt = 0;
   int changes = 0;      // change records replayed
-  bool damaged = false;  // a record that could not be read or applied ended the replay
+  int unreadable = 0;    // records that could not be read or applied (passed over)
+  bool damaged = false;  // unreadable > 0
 };
 
-// The folder of the journals, and the journal of a data folder (one per folder).
+// The folder of the journals, and the journal of a data folder: its own name, taken by the first
+// journal of the folder. Another journal of the same folder (one kept from a crash is still there,
+// or another running editor writes that one) is named beside it, "<name>-XXXXXX.journal".
 QString RecoveryFolder();
 QString JournalPathFor(const QString& dataFolder);
+// Every journal of a data folder (by name), newest first.
+QStringList JournalsFor(const QString& dataFolder);
+// Whether the journal at `path` is named for `dataFolder`.
+bool JournalNamedFor(const QString& path, const QString& dataFolder);
+// Whether a running editor writes the journal at `path` (it holds the journal's lock for its life,
+// which ends with the editor however it ends).
+bool JournalInUse(const QString& path);
 
 // Reads a journal: its header only (`work` null) or the whole replay. False when the file holds
 // no readable header.
@@ -56,14 +67,16 @@ class Journal {
  public:
   bool IsOpen() const { return file_.IsOpen(); }
   QString Path() const { return file_.Path(); }
-  // Starts the journal of `header.folder` with the tables as they are now. A journal of that folder
-  // already on disk (left by an editor that did not end normally) is never overwritten: false.
+  // Starts the journal of `header.folder` with the tables as they are now, locked for as long as it
+  // is open. A journal of that folder already on disk (left by an editor that did not end normally,
+  // or written by another running one) is never overwritten: the new one takes a name beside it.
+  // False when no journal could be written; `reason` then says why, in words for the user.
   bool Begin(const JournalHeader& header, const SlideArray& sld, int sldCnt, const PointArray& cur, int curCnt,
-             const PointArray& rec, int recCnt);
+             const PointArray& rec, int recCnt, QString* reason = nullptr);
   // One change of the registered tables (either splice may be empty), or of the recorded run; it is
-  // in the file when this returns.
-  void AppendDocument(const TableSplice& slides, const TableSplice& points);
-  void AppendRecorded(const TableSplice& run);
+  // in the file when this returns true. False when it could not be written (`reason` says why).
+  bool AppendDocument(const TableSplice& slides, const TableSplice& points, QString* reason = nullptr);
+  bool AppendRecorded(const TableSplice& run, QString* reason = nullptr);
   // Ends the journal and deletes its file (saved, discarded or closed normally).
   void Discard() { file_.Remove(); }
   // Ends the journal keeping its file.

@@ -28,6 +28,18 @@ bool AppendFile::Open(const QString& path, bool create) {
   return true;
 }
 
+void AppendFile::Adopt(int fd, const QString& path) {
+  if (fd == fd_) {  // the same file under another name
+    path_ = path;
+    return;
+  }
+  Close();
+  fd_ = fd;
+  path_ = path;
+  sinceSync_.start();
+  dirty_ = false;
+}
+
 bool AppendFile::Append(const QByteArray& bytes) {
   if (fd_ < 0) return false;
   const char* p = bytes.constData();
@@ -36,6 +48,10 @@ bool AppendFile::Append(const QByteArray& bytes) {
     const ssize_t n = ::write(fd_, p, static_cast<size_t>(left));
     if (n < 0) {
       if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = ENOSPC;
       return false;
     }
     p += n;
@@ -63,6 +79,7 @@ void AppendFile::Close() {
   Sync();
   ::close(fd_);
   fd_ = -1;
+  path_.clear();
 }
 
 void AppendFile::Remove() {

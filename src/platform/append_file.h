@@ -21,12 +21,15 @@ class AppendFile {
   // Creates `path` (readable by the user only; false when a file of that name is there already) or,
   // with `create` false, opens an existing file; either for appending.
   bool Open(const QString& path, bool create);
+  // Takes an open descriptor (written to by appending) as the file at `path`.
+  void Adopt(int fd, const QString& path);
   bool IsOpen() const { return fd_ >= 0; }
   const QString& Path() const { return path_; }
-  // One write of all of `bytes`; false when the system took less.
+  // One write of all of `bytes`; false when the system took less (errno tells why).
   bool Append(const QByteArray& bytes);
   // Forces what was written to the disk now.
   void Sync();
+  // Closes the file, keeping it (forgotten: a later Remove does not delete it).
   void Close();
   // Closes and deletes the file.
   void Remove();

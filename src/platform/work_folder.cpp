@@ -17,6 +17,13 @@ namespace {
 const QString kLockSuffix = QStringLiteral(".lock");
 }
 
+bool EditorWorkFolder::KeptForJournal(const QString& folder) {
+  QFile mark(JoinPath(folder, JournalMarkName()));
+  if (!mark.open(QIODevice::ReadOnly)) return false;
+  const QString journal = QString::fromUtf8(mark.read(4096)).trimmed();
+  return !journal.isEmpty() && QFileInfo(journal).isFile();
+}
+
 void EditorWorkFolder::RemoveAbandoned(const QString& base, int graceSeconds) {
   if (base.isEmpty()) return;
   const QDateTime now = QDateTime::currentDateTimeUtc();
@@ -27,9 +34,10 @@ void EditorWorkFolder::RemoveAbandoned(const QString& base, int graceSeconds) {
     const QByteArray encoded = QFile::encodeName(lock);
     const int fd = ::open(encoded.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) continue;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    const QString folder = JoinPath(base, name.chopped(kLockSuffix.size()));
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && !KeptForJournal(folder)) {
       // Nobody holds it: its editor has ended. The folder goes first, then the lock.
-      QDir(JoinPath(base, name.chopped(kLockSuffix.size()))).removeRecursively();
+      QDir(folder).removeRecursively();
       ::unlink(encoded.constData());
     }
     ::close(fd);
@@ -61,6 +69,12 @@ EditorWorkFolder::EditorWorkFolder(const QString& base) : base_(base) {
 
 EditorWorkFolder::~EditorWorkFolder() {
   if (lockFd_ < 0) return;
+  if (KeptForJournal(path_)) {
+    // An end that keeps the journal of new content keeps the content too; the next editor restores
+    // it, or removes it once the journal is gone.
+    ::close(lockFd_);
+    return;
+  }
   QDir(path_).removeRecursively();
   ::unlink(QFile::encodeName(lockPath_).constData());
   ::close(lockFd_);

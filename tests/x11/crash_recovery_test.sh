@@ -1,5 +1,9 @@
 #!/usr/bin/env bash
-# The real editor killed (kill -9) at 20 different moments of an editing session of 20 changes of
+# First the moments where recovery used to stop without a word, each with kill -9: a journal kept
+# from a crash in the way of new work, a crash while the report of a save is up or after an undo
+# back to the saved file, a second editor (a display of its own) beside a running one, new content
+# (新規作成) whose work folder must outlive its editor.
+# Then the real editor killed (kill -9) at 20 different moments of an editing session of 20 changes of
 # every kind (point delete, insert, show, slide insert and delete, undo, redo, a recorded run
 # registered, a recorded run left unregistered). Each time the editor is started again, the folder
 # opened and the restore question answered with はい: the tables and the recorded run must be as the
@@ -19,9 +23,10 @@ start_x
 
 alive() { kill -0 "$EDITOR_PID" 2>/dev/null; }
 
-# Answers the next message box with Return (はい / OK); false when none came or the editor is gone.
+# Answers the next message box with Return (はい / OK), or the key $2 (Escape: いいえ); false when
+# none came or the editor is gone.
 answer() {
-  local id="" limit=${1:-8}
+  local id="" limit=${1:-8} with=${2:-Return}
   for _ in $(seq 1 $((limit * 20))); do
     alive || return 1
     id=$(xdotool search --onlyvisible --name "^KemoEditor$" 2>/dev/null | head -1 || true)
@@ -33,7 +38,7 @@ answer() {
   for try in 1 2; do
     # A key that got lost on a busy machine goes once more.
     xdotool windowfocus --sync "$id" 2>/dev/null || true
-    xdotool key Return 2>/dev/null || true
+    xdotool key "$with" 2>/dev/null || true
     for _ in $(seq 1 60); do
       xdotool search --onlyvisible --name "^KemoEditor$" 2>/dev/null | grep -qx "$id" || return 0
       sleep 0.05
@@ -63,8 +68,10 @@ start_editor() {
   xdotool key Return
 }
 
-key() { alive || exit 0; xdotool windowfocus "$wid" 2>/dev/null || true; xdotool key "$@" 2>/dev/null || true; sleep 0.04; }
-asked() { key "$@"; answer || { alive || exit 0; }; }
+# In the random kills an editor gone is the end of its session; in the named moments a failure.
+gone() { [ -n "${STRICT:-}" ] && fail "the editor ended unexpectedly"; exit 0; }
+key() { alive || gone; xdotool windowfocus "$wid" 2>/dev/null || true; xdotool key "$@" 2>/dev/null || true; sleep 0.04; }
+asked() { key "$@"; answer || { alive || gone; }; }
 
 # A recorded run: recording on (the video plays), a drag over the slide, recording off.
 record_run() {
@@ -125,6 +132,157 @@ check_restore() {
     fail "repetition $rep: the restored state ${line} is none of: $(echo "$allowed" | tr '\n' ',')"
   echo "repetition $rep: restored ${line#* } ($(grep -c '^done' "$trace") states journaled before the kill)"
 }
+
+journals() { ls "$JOURNALS"/*.journal 2>/dev/null | wc -l; }
+dones() { [ -f "$1" ] || { echo 0; return; }; grep -c '^done' "$1" || true; }
+# Waits until the trace $1 holds $2 journaled states and no more come for a moment.
+settled() {
+  local n=0 last=-1
+  for _ in $(seq 1 100); do
+    n=$(dones "$1")
+    [ "$n" -ge "$2" ] && [ "$n" -eq "$last" ] && return 0
+    last=$n
+    sleep 0.3
+  done
+  return 1
+}
+crash() { kill -9 "$EDITOR_PID" 2>/dev/null || true; wait "$EDITOR_PID" 2>/dev/null || true; EDITOR_PID=""; sleep 0.3; }
+fresh() { rm -rf "$FOLDER" "$JOURNALS"; cp -r "$PRISTINE" "$FOLDER"; }
+no_box_for() { ! wait_window "^KemoEditor$" "$1" >/dev/null; }
+
+STRICT=1
+# A kept journal is not in the way: a point deleted, killed; content.xml changed by another program;
+# the next editor's "cannot be restored" answered いいえ (kept); three points deleted, killed. The
+# next start restores the three deletions.
+fresh
+start_editor "$WORK/k1" argument
+wait_title "$wid" "lecture" 20
+asked F8
+settled "$WORK/k1" 2 || fail "kept journal: the first deletion was not journaled"
+crash
+printf ' ' >>"$FOLDER/content.xml"
+start_editor "$WORK/k2" argument
+answer 15 Escape || fail "kept journal: no question about the changed content.xml"
+wait_title "$wid" "lecture" 20
+for _ in 1 2 3; do asked F8; done
+settled "$WORK/k2" 4 || fail "kept journal: the new work reached no journal"
+crash
+[ "$(journals)" -eq 2 ] || fail "kept journal: $(journals) journals instead of the kept one and the new one"
+start_editor "$WORK/k3" argument
+answer 15 || fail "kept journal: the new work was not offered"
+answer 8 || true  # the kept one still cannot be restored: discarded
+for _ in $(seq 1 50); do grep -q '^restored' "$WORK/k3" && break; sleep 0.1; done
+check_restore "$WORK/k2" "$WORK/k3" "kept journal"
+crash
+
+# A crash while 「保存しました」 is up, and one after an undo back to the saved file, leave nothing.
+fresh
+start_editor "$WORK/s1" argument
+wait_title "$wid" "lecture" 20
+asked F8
+settled "$WORK/s1" 2 || fail "save: the deletion was not journaled"
+key ctrl+s
+answer 8 || fail "save: no question 上書き保存します"
+wait_window "^KemoEditor$" 10 >/dev/null || fail "save: no report of the save"
+crash
+[ "$(journals)" -eq 0 ] || fail "save: a journal is left of work that was saved"
+start_editor "$WORK/s2" argument
+wait_title "$wid" "lecture" 20
+no_box_for 3 || fail "save: the start asked about the saved work"
+asked F8
+settled "$WORK/s2" 2 || fail "undo: the deletion was not journaled"
+key ctrl+z
+sleep 1
+crash
+[ "$(journals)" -eq 0 ] || fail "undo: a journal is left of tables equal to the saved file"
+echo "saved work leaves no journal"
+
+# A second editor of the same user beside a running one (the same X server under another display
+# name, so that the two do not meet as one program): the running one's journal is never offered;
+# the second opens the folder only after the question, with a journal of its own.
+fresh
+start_editor "$WORK/o1" argument
+wait_title "$wid" "lecture" 20
+asked F8
+settled "$WORK/o1" 2 || fail "two editors: the first editor's deletion was not journaled"
+first_pid=$EDITOR_PID
+first_wid=$wid
+first_journal=$(ls "$JOURNALS"/*.journal)
+DISPLAY=$DISPLAY.0 KEMO_HISTORY_TRACE=$WORK/o2 "$EDITOR_BIN" >>"$WORK/editor.log" 2>&1 &
+EDITOR_PID=$!
+for _ in $(seq 1 200); do
+  wid=$(xdotool search --onlyvisible --pid "$EDITOR_PID" --name "Kemo.Editor" 2>/dev/null | head -1 || true)
+  [ -n "$wid" ] && break
+  sleep 0.1
+done
+[ -n "$wid" ] || fail "two editors: the second window did not appear"
+no_box_for 3 || fail "two editors: the second editor offered the running one's work"
+crash
+DISPLAY=$DISPLAY.0 KEMO_HISTORY_TRACE=$WORK/o2 "$EDITOR_BIN" "$FOLDER" >>"$WORK/editor.log" 2>&1 &
+EDITOR_PID=$!
+answer 20 || fail "two editors: no question before opening the folder open in the other editor"
+for _ in $(seq 1 200); do
+  wid=$(xdotool search --onlyvisible --pid "$EDITOR_PID" --name "lecture" 2>/dev/null | head -1 || true)
+  [ -n "$wid" ] && break
+  sleep 0.1
+done
+[ -n "$wid" ] || fail "two editors: the second editor did not open the folder"
+# Without a window manager the keys would reach the first window: it is out of the way meanwhile.
+xdotool windowunmap --sync "$first_wid"
+locate_client "$wid"
+# A click activates the second window (no window manager does it), on the first point's row.
+click_twips 500 4900
+sleep 0.5
+asked F8
+settled "$WORK/o2" 2 || { shot two-editors; fail "two editors: the second editor's work reached no journal (the first journaled $(dones "$WORK/o1") states)"; }
+grep -q '^restored' "$WORK/o2" && fail "two editors: the running editor's work was restored by the second"
+[ -f "$first_journal" ] || fail "two editors: the running editor's journal was removed"
+[ "$(journals)" -eq 2 ] || fail "two editors: $(journals) journals instead of one each"
+crash
+EDITOR_PID=$first_pid
+kill -0 "$EDITOR_PID" || fail "two editors: the first editor ended"
+crash
+echo "two editors keep a journal each"
+
+# New content: 新規作成 from the FLV, converted, two slides inserted, killed; the ended
+# editor's work folder older than the grace after which a start removes those of ended editors.
+# The next start brings the session back: the converted video, the tables, still new content.
+rm -rf "$JOURNALS"
+start_editor "$WORK/n1" bare
+focus "$wid"
+xdotool key ctrl+n
+dlg=$(wait_window "FLVファイルを指定してください" 30) || fail "new: no FLV file dialog"
+focus "$dlg"
+sleep 0.3
+xdotool type --delay 5 "$PRISTINE/Video.flv"
+xdotool key Return
+answer 20 || fail "new: no conversion hint"
+focus "$wid"
+xdotool key ctrl+q
+answer 20 || fail "new: no conversion question"
+# The converted video lands in the new content's folder at the conversion's end; then its report.
+for _ in $(seq 1 2400); do ls "$XDG_CACHE_HOME"/kemo-editor/run-*/new/Video.avi >/dev/null 2>&1 && break; sleep 0.1; done
+ls "$XDG_CACHE_HOME"/kemo-editor/run-*/new/Video.avi >/dev/null 2>&1 || fail "new: the conversion did not end"
+sleep 1
+while answer 3; do :; done
+wait_title "$wid" "動作モード\[静止\]" 30
+focus "$wid"
+sleep 0.5
+asked F3
+asked F3
+settled "$WORK/n1" 2 || { shot new-content; fail "new: the inserted slides were not journaled"; }
+crash
+touch -d '-5 min' "$XDG_CACHE_HOME"/kemo-editor/run-*.lock
+start_editor "$WORK/n2" bare
+answer 15 || fail "new: the work of new content was not offered"
+wait_title "$wid" "動作モード\[静止\]" 30
+for _ in $(seq 1 50); do grep -q '^restored' "$WORK/n2" && break; sleep 0.1; done
+check_restore "$WORK/n1" "$WORK/n2" "new content"
+[ "$(ls -d "$XDG_CACHE_HOME"/kemo-editor/run-*/new/Video.avi | wc -l)" -eq 1 ] ||
+  fail "new: the converted video did not come back (or the ended editor's folder stayed)"
+crash
+echo "new content comes back with its work folder"
+STRICT=""
 
 # One folder for the whole run: each start restores what the killed one left and works on from there.
 rm -rf "$FOLDER" "$JOURNALS"
