@@ -23,6 +23,7 @@
 
 #include "app/mode_display.h"
 #include "app/panels.h"
+#include "app/playback_menu.h"
 #include "app/recent_folders.h"
 #include "app/window_layout.h"
 #include "convert/convert.h"
@@ -212,6 +213,7 @@ void FrmMain::BuildMenus() {
   playPause->setShortcutContext(Qt::WindowShortcut);
   addAction(playPause);
   connect(playPause, &QAction::triggered, this, [this] { TogglePlayback(); });
+  AddPlaybackMenu(bar, playPause);
 }
 
 void FrmMain::BuildControls() {
