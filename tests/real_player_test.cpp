@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QSlider>
+#include <QTest>
 #include <QToolButton>
 #include <QVideoFrame>
 #include <QVideoSink>
@@ -444,4 +445,41 @@ TEST_F(RealPlayer, TheExitEndsPromptlyWithAVideoPausedOrPlaying) {
     std::printf("exit with the video %s: %lld ms\n", playing ? "playing" : "paused", static_cast<long long>(took));
     EXPECT_LT(took, 2500);
   }
+}
+
+// The position bar jumps where it is clicked (the seek comes with the release, as after a drag),
+// Page Up/Page Down move 10 s, and a drag still seeks where it is let go.
+TEST_F(RealPlayer, ThePositionBarJumpsWhereClickedAndPagesByTenSeconds) {
+  RealWindow w;
+  MediaPlayer& player = *w.player;
+  Editor& ed = w.ed();
+  QTemporaryDir longer;
+  ASSERT_TRUE(MakeAvi(longer.path(), QStringLiteral("Video.avi"), 30));
+  w.Open(longer.path());
+  ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Ready && player.Duration() > 0; }, 5000));
+  auto* slider = w.window->findChild<QSlider*>(QStringLiteral("WMPV_position"));
+  ASSERT_NE(slider, nullptr);
+  const double duration = player.Duration();
+  for (double fraction : {0.75, 0.25, 0.9}) {
+    SCOPED_TRACE(fraction);
+    const QPoint at(static_cast<int>(slider->width() * fraction), slider->height() / 2);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, at);
+    ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - duration * fraction) < duration * 0.06; }, 5000))
+        << player.CurrentPosition() << " of " << duration;
+    test::Pump(200);
+    EXPECT_NEAR(ParseTimeText(ed.ui.dispTime->text()), player.CurrentPosition(), 0.0015);
+  }
+  OnPlayerSeekRequest(ed, 5.0);
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 5.0) < 0.05; }, 3000));
+  slider->setFocus();
+  QTest::keyClick(slider, Qt::Key_PageUp);
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 15.0) < 0.05; }, 3000)) << player.CurrentPosition();
+  QTest::keyClick(slider, Qt::Key_PageDown);
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 5.0) < 0.05; }, 3000)) << player.CurrentPosition();
+  // A drag of the handle: the seek comes where it is let go.
+  slider->setSliderDown(true);
+  slider->setSliderPosition(20000);
+  slider->setSliderDown(false);
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 20.0) < 0.05; }, 3000)) << player.CurrentPosition();
+
 }

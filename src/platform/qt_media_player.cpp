@@ -3,9 +3,11 @@
 #include <QAudioOutput>
 #include <cmath>
 #include <QBoxLayout>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QSlider>
 #include <QStyle>
+#include <QStyleOptionSlider>
 #include <QToolButton>
 #include <QUrl>
 #include <QVideoWidget>
@@ -61,6 +63,31 @@ class PlayerView : public QWidget {
     if (onDestroy) onDestroy();
   }
   std::function<void()> onDestroy;
+};
+
+// The position bar: a click on the groove puts the handle under the pointer at once and goes on as a
+// drag from there (the seek comes with the release), as media players do; Page Up/Page Down move
+// by its page step.
+class PositionBar : public QSlider {
+ public:
+  using QSlider::QSlider;
+
+ protected:
+  void mousePressEvent(QMouseEvent* e) override {
+    if (e->button() == Qt::LeftButton && maximum() > minimum()) {
+      QStyleOptionSlider opt;
+      initStyleOption(&opt);
+      const QRect handle = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+      const QPoint at = e->position().toPoint();
+      if (!handle.contains(at)) {
+        const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+        const int span = groove.width() - handle.width();
+        const int x = at.x() - groove.x() - handle.width() / 2;
+        setSliderPosition(QStyle::sliderValueFromPosition(minimum(), maximum(), x, qMax(span, 1), opt.upsideDown));
+      }
+    }
+    QSlider::mousePressEvent(e);
+  }
 };
 
 class QtMediaPlayer : public MediaPlayer {
@@ -222,9 +249,11 @@ class QtMediaPlayer : public MediaPlayer {
     stopButton->setObjectName(QStringLiteral("WMPV_stop"));
     stopButton->setIcon(style->standardIcon(QStyle::SP_MediaStop));
     stopButton->setToolTip(QStringLiteral("停止"));
-    slider_ = new QSlider(Qt::Horizontal, view);
+    slider_ = new PositionBar(Qt::Horizontal, view);
     slider_->setObjectName(QStringLiteral("WMPV_position"));
     slider_->setRange(0, 0);
+    slider_->setSingleStep(1000);
+    slider_->setPageStep(10000);
     muteButton_ = new QToolButton(view);
     muteButton_->setObjectName(QStringLiteral("WMPV_mute"));
     muteButton_->setCheckable(true);
@@ -251,7 +280,7 @@ class QtMediaPlayer : public MediaPlayer {
     connect(slider_, &QSlider::sliderReleased, this,
             [this] { Q_EMIT SeekRequested(static_cast<double>(slider_->value()) / 1000.0); });
     connect(slider_, &QSlider::actionTriggered, this, [this](int action) {
-      // Clicks on the groove and keys move the slider without a drag.
+      // Keys move the slider without a drag.
       if (action != QAbstractSlider::SliderMove && !slider_->isSliderDown())
         Q_EMIT SeekRequested(static_cast<double>(slider_->sliderPosition()) / 1000.0);
     });
