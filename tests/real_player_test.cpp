@@ -17,6 +17,7 @@
 #include <QVideoSink>
 #include <QVideoWidget>
 #include <gtest/gtest.h>
+#include <random>
 
 #include "app/frm_main.h"
 #include "document/state_machine.h"
@@ -272,14 +273,14 @@ TEST(RealPlayerMapping, UnloadAndAMissingFile) {
 namespace {
 
 // A video (15 frames a second, with sound, encoded as the conversion encodes) whose frame n shows
-// n in binary as eight upright stripes, white for a one: the picture itself tells which frame it is.
-bool MakeNumberedAvi(const QString& folder, int seconds) {
+// n in binary as `bits` upright stripes, white for a one: the picture itself tells which frame it is.
+bool MakeNumberedAvi(const QString& folder, int seconds, int bits = 8) {
   QProcess p;
   p.setWorkingDirectory(folder);
   p.start(QStringLiteral("ffmpeg"),
           {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-           QStringLiteral("nullsrc=s=240x160:r=15:d=%1,geq=lum='if(mod(floor(N/pow(2\\,floor(X/30)))\\,2)\\,235\\,16)':cb=128:cr=128").arg(seconds),
+           QStringLiteral("nullsrc=s=240x160:r=15:d=%1,geq=lum='if(mod(floor(N/pow(2\\,floor(X/%2)))\\,2)\\,235\\,16)':cb=128:cr=128").arg(seconds).arg(240 / bits),
            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
            QStringLiteral("sine=frequency=440:duration=%1").arg(seconds), QStringLiteral("-acodec"),
            QStringLiteral("wmav2"), QStringLiteral("-vcodec"), QStringLiteral("msmpeg4v2"), QStringLiteral("-ab"),
@@ -290,7 +291,7 @@ bool MakeNumberedAvi(const QString& folder, int seconds) {
 
 // The number of the frame the player's picture shows (from its stripes), once the picture has
 // stood still for 300 ms; -1 when there is none.
-int ShownFrame(FrmMain& window) {
+int ShownFrame(FrmMain& window, int bits = 8) {
   auto* video = window.findChild<QVideoWidget*>(QStringLiteral("WMPV_video"));
   if (!video || !video->videoSink()) return -1;
   QVideoSink* sink = video->videoSink();
@@ -311,8 +312,9 @@ int ShownFrame(FrmMain& window) {
   const QImage picture = sink->videoFrame().toImage();
   if (picture.isNull()) return -1;
   int n = 0;
-  for (int bit = 0; bit < 8; ++bit) {
-    const int x = (bit * 30 + 15) * picture.width() / 240;
+  const int stripe = 240 / bits;
+  for (int bit = 0; bit < bits; ++bit) {
+    const int x = (bit * stripe + stripe / 2) * picture.width() / 240;
     if (qGray(picture.pixel(x, picture.height() / 2)) > 128) n |= 1 << bit;
   }
   return n;
@@ -444,6 +446,45 @@ TEST_F(RealPlayer, TheExitEndsPromptlyWithAVideoPausedOrPlaying) {
     EXPECT_TRUE(w.window->ShutDown());
     std::printf("exit with the video %s: %lld ms\n", playing ? "playing" : "paused", static_cast<long long>(took));
     EXPECT_LT(took, 2500);
+  }
+}
+
+// Fifty rounds of play, a seek while playing (the seek buttons or the position bar), and a pause:
+// after each the label, the position bar and the player agree, and the picture is the frame in
+// force at the label's time.
+TEST_F(RealPlayer, LabelSliderAndPictureAgreeAfterEveryPause) {
+  RealWindow w;
+  MediaPlayer& player = *w.player;
+  Editor& ed = w.ed();
+  QTemporaryDir numbered;
+  ASSERT_TRUE(MakeNumberedAvi(numbered.path(), 20, 10));
+  const std::vector<double> times = FrameTimes(QDir(numbered.path()).filePath(QStringLiteral("Video.avi")));
+  w.Open(numbered.path());
+  ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Ready && player.Duration() > 0; }, 5000));
+  auto* slider = w.window->findChild<QSlider*>(QStringLiteral("WMPV_position"));
+  ASSERT_NE(slider, nullptr);
+  std::mt19937 random(28);
+  for (int round = 0; round < 50; ++round) {
+    SCOPED_TRACE(round);
+    w.window->TogglePlayback();
+    ASSERT_TRUE(WaitUntil([&] { return ed.EditorState == State::Playing; }, 5000));
+    test::Pump(200 + static_cast<int>(random() % 800));
+    const int how = static_cast<int>(random() % 5);
+    if (player.CurrentPosition() > 12.0 || how == 0)
+      ed.ui.cbPlay[0]->click();  // -30
+    else if (how < 4)
+      ed.ui.cbPlay[how]->click();  // -5, -1, +1
+    else
+      OnPlayerSeekRequest(ed, static_cast<double>(random() % 10000) / 1000.0);
+    test::Pump(static_cast<int>(random() % 400));
+    w.window->TogglePlayback();
+    ASSERT_TRUE(WaitUntil([&] { return ed.EditorState == State::Idle && player.PlayState() == PlayState::Paused; }, 5000));
+    const int shown = ShownFrame(*w.window, 10);
+    const double label = ParseTimeText(ed.ui.dispTime->text());
+    EXPECT_NEAR(label, player.CurrentPosition(), 0.0015);
+    EXPECT_NEAR(slider->value() / 1000.0, player.CurrentPosition(), 0.0015);
+    EXPECT_LE(std::abs(shown - FrameAt(times, label)), 1)
+        << "label " << ed.ui.dispTime->text().toStdString() << ", frame " << shown << " at " << shown / 15.0 << " s";
   }
 }
 

@@ -343,6 +343,9 @@ class QtMediaPlayer : public MediaPlayer {
     if (s == state_) return;
     state_ = s;
     UpdateBar();
+    // The picture stands still where the pipeline paused, which may be past the last position it
+    // reported (or before a seek it had not yet reported): the slider and the label are set to it.
+    if (s == PlayState::Paused && !heldPosition_) OnQtPosition(player_->position());
     Q_EMIT PlayStateChange(s);
   }
 
