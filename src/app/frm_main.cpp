@@ -471,10 +471,18 @@ void FrmMain::WireShell() {
   connect(ui.WaitTm, &QTimer::timeout, this, [this] { OnWaitTimerTick(ed_); });
   connect(ui.mnuFileNew, &QAction::triggered, this, [this] { OnFileNew(ed_); });
   connect(ui.mnuFileOpen, &QAction::triggered, this, [this] { AfterOpen(OnFileOpen(ed_)); });
-  // The recent folders are listed afresh each time the File menu opens (a folder may have gone).
-  connect(ui.mnuFile, &QMenu::aboutToShow, this, [this] {
-    FillRecentMenu(mnuFileRecent_, recent_->Folders(), [this](const QString& f) { OpenFolderFromOutside(f); });
+  // The recent folders are listed afresh each time the File menu opens, as last known; whether each
+  // still exists is asked off the window's thread and shown when it answers.
+  auto* probe = new FolderProbe(1500, this);
+  connect(ui.mnuFile, &QMenu::aboutToShow, this, [this, probe] {
+    probe->Check(recent_->Folders());
+    FillRecentMenu(mnuFileRecent_, recent_->Folders(), [this](const QString& f) { OpenFolderFromOutside(f); },
+                   [probe](const QString& f) { return probe->State(f); });
     mnuFileRecent_->menuAction()->setEnabled(ed_.ui.mnuFileOpen->isEnabled() && !recent_->Folders().isEmpty());
+  });
+  connect(probe, &FolderProbe::Changed, this, [this, probe](const QString& f) {
+    for (QAction* a : mnuFileRecent_->actions())
+      if (a->data().toString() == f) ShowRecentItem(a, f, probe->State(f));
   });
   connect(ui.mnuFileSave, &QAction::triggered, this, [this] { OnFileSave(ed_); });
   connect(ui.mnuFileSaveNew, &QAction::triggered, this, [this] { OnFileSaveAs(ed_); });
