@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <cmath>
 
+#include "app/help_menu.h"
 #include "app/mode_display.h"
 #include "app/panels.h"
 #include "app/playback_menu.h"
@@ -149,15 +150,16 @@ void FrmMain::BuildMenus() {
   ui.mnuFileConv = MakeAction(ui.mnuFile, QStringLiteral("mnuFileConv"), QStringLiteral("FLS⇒AVI変換(&Q)"),
                               QKeySequence(Qt::CTRL | Qt::Key_Q));
   ui.mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSep"));
-  ui.mnuFileSaveNew = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSaveNew"), QStringLiteral("名前を付けて保存"));
+  ui.mnuFileSaveNew = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSaveNew"), QStringLiteral("名前を付けて保存(&A)"),
+                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   ui.mnuFileExport = MakeAction(ui.mnuFile, QStringLiteral("mnuFileExport"), QStringLiteral("動画に書き出し(&E)…"));
-  ui.mnuFileSave = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSave"), QStringLiteral("上書き保存"),
+  ui.mnuFileSave = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSave"), QStringLiteral("上書き保存(&S)"),
                               QKeySequence(Qt::CTRL | Qt::Key_S));
-  ui.mnuFileReset = MakeAction(ui.mnuFile, QStringLiteral("mnuFileReset"), QStringLiteral("初期状態に戻す"));
+  ui.mnuFileReset = MakeAction(ui.mnuFile, QStringLiteral("mnuFileReset"), QStringLiteral("初期状態に戻す(&I)"));
   ui.mnuFileEnd = MakeAction(ui.mnuFile, QStringLiteral("mnuFileEnd"), QStringLiteral("終了(&X)"),
                              QKeySequence(Qt::CTRL | Qt::Key_X));
   // The recent folders come last before 終了, so that the items above keep their places.
-  mnuFileRecent_ = new QMenu(QStringLiteral("最近使ったフォルダ"), ui.mnuFile);
+  mnuFileRecent_ = new QMenu(QStringLiteral("最近使ったフォルダ(&R)"), ui.mnuFile);
   mnuFileRecent_->setObjectName(QStringLiteral("mnuFileRecent"));
   ui.mnuFile->insertMenu(ui.mnuFileEnd, mnuFileRecent_);
 
@@ -214,6 +216,7 @@ void FrmMain::BuildMenus() {
   addAction(playPause);
   connect(playPause, &QAction::triggered, this, [this] { TogglePlayback(); });
   AddPlaybackMenu(bar, playPause);
+  AddHelpMenu(bar, this, ed_.ProgramFolder, ed_.svc.messages);
 }
 
 void FrmMain::BuildControls() {

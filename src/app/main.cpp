@@ -9,6 +9,7 @@
 #include <QTranslator>
 
 #include "app/frm_main.h"
+#include "app/help_menu.h"
 #include "export/export_command.h"
 #include "platform/beep.h"
 #include "platform/file_dialogs.h"
@@ -41,6 +42,8 @@ int main(int argc, char** argv) {
   // The video is 240 x 160: drawing it without OpenGL costs nothing noticeable, while a software
   // OpenGL stack, where no graphics driver is installed, would take some 60 MB of memory.
   if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) qputenv("QT_XCB_GL_INTEGRATION", "none");
+  // --help and --version answer on stdout, without a window or a display.
+  if (const int status = kemo::RunInfoCommandLine(argc, argv); status >= 0) return status;
   // An export from the command line needs no window, no display and no single-instance lock.
   if (kemo::IsExportCommandLine(argc, argv)) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
