@@ -121,3 +121,47 @@ TEST(Usability, RecentFoldersAreNumberedAndShownAsLastKnown) {
   }
 }
 
+// Tab from the player's bar to the last control: every stop has the focus frame around it, the
+// order reads down the left column and then the right one, and Tab never moves a grid's row.
+TEST(Usability, TabWalksTheControlsInReadingOrderWithAVisibleFrame) {
+  test::Window w;
+  QTemporaryDir data;
+  w.OpenFolder(data.path(), {QStringLiteral("0|a"), QStringLiteral("5|b")},
+               {QStringLiteral("0|0.1|0.1"), QStringLiteral("1|0.2|0.2"), QStringLiteral("2|0.3|0.3")});
+  w.window->show();
+  w.window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.window.get()));
+  Controls& ui = w.ed().ui;
+  QWidget* frame = w.window->findChild<QWidget*>(QStringLiteral("focusFrame"));
+  ASSERT_NE(frame, nullptr);
+
+  ui.dgCursor->setFocus();
+  test::Pump();
+  const int row = w.ed().RS_CUR->CurrentRow();
+  QStringList order;
+  QWidget* start = QApplication::focusWidget();
+  for (int i = 0; i < 40; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    test::Pump();
+    QWidget* now = QApplication::focusWidget();
+    ASSERT_NE(now, nullptr);
+    if (now == start) break;
+    order << now->objectName();
+    // The frame stands around the control with the focus.
+    const QRect at(now->mapTo(frame->parentWidget(), QPoint(0, 0)), now->size());
+    EXPECT_TRUE(frame->isVisible()) << now->objectName().toStdString();
+    EXPECT_TRUE(frame->geometry().contains(at)) << now->objectName().toStdString();
+  }
+  EXPECT_EQ(w.ed().RS_CUR->CurrentRow(), row);
+  // Once round: the buttons, the grids and the seek buttons, in reading order (the real player's
+  // bar, before the seek buttons, is walked in the keyboard session on the real editor).
+  for (const char* name : {"cbDelete", "cbChkOff", "cbGrid", "dgSlide", "cbPlay_0", "cbPlay_5", "cbRec_0"})
+    EXPECT_TRUE(order.contains(QLatin1String(name))) << name << " not in " << order.join(QLatin1Char(' ')).toStdString();
+  const auto before = [&order](const char* a, const char* b) {
+    return order.indexOf(QLatin1String(a)) < order.indexOf(QLatin1String(b));
+  };
+  EXPECT_TRUE(before("cbDelete", "cbChkOff"));
+  EXPECT_TRUE(before("cbChkOff", "cbGrid"));
+  EXPECT_TRUE(before("cbGrid", "dgSlide"));
+  EXPECT_TRUE(before("cbPlay_5", "cbRec_0"));
+}

@@ -22,6 +22,7 @@
 #include <cmath>
 
 #include "app/help_menu.h"
+#include "app/keyboard_focus.h"
 #include "app/mode_display.h"
 #include "app/panels.h"
 #include "app/playback_menu.h"
@@ -134,6 +135,7 @@ FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget
   WireConvert(ed_);
   WireExport(ed_);
   OnMainWindowLoad();
+  SetUpKeyboard(ed_.ui, centralWidget());
 }
 
 FrmMain::~FrmMain() = default;

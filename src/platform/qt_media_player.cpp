@@ -261,7 +261,7 @@ class QtMediaPlayer : public MediaPlayer {
     muteButton_->setToolTip(QStringLiteral("消音"));
     for (QWidget* w : {static_cast<QWidget*>(playButton_), static_cast<QWidget*>(stopButton),
                        static_cast<QWidget*>(slider_), static_cast<QWidget*>(muteButton_)})
-      w->setFocusPolicy(Qt::NoFocus);
+      w->setFocusPolicy(Qt::TabFocus);  // reached by Tab; a click leaves the focus where it was
     bar->addWidget(playButton_);
     bar->addWidget(stopButton);
     bar->addWidget(slider_, 1);
