@@ -5,6 +5,7 @@
 #include <QMediaPlayer>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -523,4 +524,14 @@ TEST_F(RealPlayer, ThePositionBarJumpsWhereClickedAndPagesByTenSeconds) {
   slider->setSliderDown(false);
   ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 20.0) < 0.05; }, 3000)) << player.CurrentPosition();
 
+  // The bar grows with the layout like every other control: 26 pixels high at the design size.
+  auto* play = w.window->findChild<QToolButton*>(QStringLiteral("WMPV_play"));
+  ASSERT_NE(play, nullptr);
+  for (int times : {1, 3}) {
+    w.window->resize(FrmMain::DesignClientSize() * times + QSize(0, w.window->menuBar()->sizeHint().height()));
+    test::Pump(100);
+    EXPECT_NEAR(play->height(), 26 * times, times) << times;
+    EXPECT_NEAR(slider->height(), 26 * times, times) << times;
+    EXPECT_GE(play->iconSize().height(), 16 * times - times) << times;
+  }
 }

@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "app/help_menu.h"
@@ -233,7 +234,8 @@ void FrmMain::BuildControls() {
   setCentralWidget(central);
   // The controls' fonts follow the layout scale; the menus keep the desktop's size.
   SetDesignFont(central, base, 9);
-  central->setMinimumSize(DesignClientSize() / 4);
+  // Below three quarters of the design size the texts no longer read.
+  central->setMinimumSize(DesignClientSize() * kMinLayoutScale);
   ui.frMain = Make<QWidget>(central, QStringLiteral("frMain"), 0, 0, 15120, 10300);
   QWidget* fr = ui.frMain;
   ui.label = Make<QWidget>(central, QStringLiteral("label"), 11400, 120, 3615, 1695);
@@ -459,7 +461,7 @@ void FrmMain::FitToScreen() {
   const QSize room = avail.size() - frame - QSize(0, menu);
   double scale = std::min(static_cast<double>(room.width()) / design.width(),
                           static_cast<double>(room.height()) / design.height());
-  scale = std::min(1.0, scale);
+  scale = std::clamp(scale, kMinLayoutScale, 1.0);
   const QSize client(static_cast<int>(design.width() * scale), static_cast<int>(design.height() * scale));
   resize(client + QSize(0, menu));
   const double screenTwips = PixelsPerTwip() / LayoutScale();

@@ -11,11 +11,13 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVideoWidget>
+#include <algorithm>
 #include <functional>
 #include <optional>
 
 #include "platform/media_player.h"
 #include "platform/media_plugins.h"
+#include "platform/twips.h"
 
 namespace kemo {
 
@@ -63,6 +65,13 @@ class PlayerView : public QWidget {
     if (onDestroy) onDestroy();
   }
   std::function<void()> onDestroy;
+  std::function<void()> onLayoutScale;
+
+ protected:
+  bool event(QEvent* e) override {
+    if (e->type() == LayoutScaleEventType() && onLayoutScale) onLayoutScale();
+    return QWidget::event(e);
+  }
 };
 
 // The position bar: a click on the groove puts the handle under the pointer at once and goes on as a
@@ -291,6 +300,20 @@ class QtMediaPlayer : public MediaPlayer {
                                                                  : QStyle::SP_MediaVolume));
     });
     muteButton_->setChecked(muted_);
+
+    // The bar grows and shrinks with the layout like every other control: 26 pixels high with
+    // 16-pixel symbols at the design size.
+    view->onLayoutScale = [this, stopButton] {
+      const int symbol = std::max(8, TwipsToPixels(240));
+      const int height = std::max(12, TwipsToPixels(390));
+      for (QToolButton* b : {playButton_, stopButton, muteButton_}) {
+        if (!b) continue;
+        b->setIconSize(QSize(symbol, symbol));
+        b->setFixedSize(height, height);
+      }
+      if (slider_) slider_->setFixedHeight(height);
+    };
+    view->onLayoutScale();
 
     view->onDestroy = [this] {
       if (player_) player_->setVideoOutput(nullptr);
