@@ -635,6 +635,8 @@ bool FrmMain::OnMainWindowUnload() {
     ed_.ExitConfirmed = true;
     ed_.ui.frMain->setEnabled(false);
   }
+  // The window leaves as soon as the exit is answered; the player's waits go on behind it.
+  hide();
   ShutDownPlayer(ed_);
   ed_.ui.playTimer->stop();
   ed_.ui.recTimer->stop();
