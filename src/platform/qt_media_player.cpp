@@ -170,6 +170,7 @@ class QtMediaPlayer : public MediaPlayer {
   void Pause() override {
     if (url_.isEmpty()) return;
     heldPosition_.reset();
+    pictureToPosition_ = true;
     player_->pause();
   }
   void Stop() override {
@@ -186,6 +187,8 @@ class QtMediaPlayer : public MediaPlayer {
 
   void SetCurrentPosition(double seconds) override {
     if (url_.isEmpty()) return;
+    // A position written after the pause was asked for is the one the picture goes to.
+    pictureToPosition_ = false;
     const qint64 ms = static_cast<qint64>(std::llround(qBound(-1.0e9, seconds, 1.0e9) * 1000.0));
     // Never a position the media does not have: GStreamer would complain and the next play would
     // end at once.
@@ -364,11 +367,24 @@ class QtMediaPlayer : public MediaPlayer {
     deliveryPending_ = false;
     const int s = PlayStateOf(!url_.isEmpty(), player_->playbackState(), player_->mediaStatus(), started_);
     if (s == state_) return;
+    const bool wasRunning = state_ == PlayState::Playing || state_ == PlayState::Buffering;
     state_ = s;
     UpdateBar();
-    // The picture stands still where the pipeline paused, which may be past the last position it
-    // reported (or before a seek it had not yet reported): the slider and the label are set to it.
-    if (s == PlayState::Paused && !heldPosition_) OnQtPosition(player_->position());
+    if (s == PlayState::Paused && !heldPosition_) {
+      qint64 at = player_->position();
+      // A pipeline paused while playing holds whichever frame its video sink had queued, which on a
+      // busy machine (or just after a seek) may stand a second or more away from the position it
+      // reports: the picture is sought there, as any paused seek, so that it shows the frame of the
+      // time in the label and the slider. One millisecond on, since the player takes a seek to the
+      // position it reports for no seek at all.
+      if (wasRunning && pictureToPosition_ && player_->isSeekable()) {
+        const qint64 duration = player_->duration();
+        at = duration > 0 ? qMin(at + 1, duration) : at + 1;
+        player_->setPosition(at);
+      }
+      OnQtPosition(at);
+    }
+    if (s != PlayState::Buffering) pictureToPosition_ = false;
     Q_EMIT PlayStateChange(s);
   }
 
@@ -408,6 +424,7 @@ class QtMediaPlayer : public MediaPlayer {
   bool started_ = false;
   bool deliveryPending_ = false;
   bool muted_ = false;
+  bool pictureToPosition_ = false;  // a pause was asked for and no position written since
   double lastPosition_ = 0.0;
   std::optional<qint64> pendingSeek_;
   std::optional<double> heldPosition_;
