@@ -38,6 +38,8 @@ QMenu* RecentMenu(test::Window& w) { return w.window->findChild<QMenu*>(QStringL
 // The recent folders as the File menu lists them when it opens: text and enabled state.
 QStringList RecentItems(test::Window& w) {
   Q_EMIT w.ed().ui.mnuFile->aboutToShow();
+  // Whether each folder exists is answered off the window's thread.
+  test::Pump(300);
   QStringList items;
   for (QAction* a : RecentMenu(w)->actions())
     items << a->data().toString() + (a->isEnabled() ? QString() : QStringLiteral(" (greyed)"));

@@ -5,17 +5,20 @@
 #include <QMediaPlayer>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QSlider>
+#include <QTest>
 #include <QToolButton>
 #include <QVideoFrame>
 #include <QVideoSink>
 #include <QVideoWidget>
 #include <gtest/gtest.h>
+#include <random>
 
 #include "app/frm_main.h"
 #include "document/state_machine.h"
@@ -272,14 +275,14 @@ TEST(RealPlayerMapping, UnloadAndAMissingFile) {
 namespace {
 
 // A video (15 frames a second, with sound, encoded as the conversion encodes) whose frame n shows
-// n in binary as eight upright stripes, white for a one: the picture itself tells which frame it is.
-bool MakeNumberedAvi(const QString& folder, int seconds) {
+// n in binary as `bits` upright stripes, white for a one: the picture itself tells which frame it is.
+bool MakeNumberedAvi(const QString& folder, int seconds, int bits = 8) {
   QProcess p;
   p.setWorkingDirectory(folder);
   p.start(QStringLiteral("ffmpeg"),
           {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-           QStringLiteral("nullsrc=s=240x160:r=15:d=%1,geq=lum='if(mod(floor(N/pow(2\\,floor(X/30)))\\,2)\\,235\\,16)':cb=128:cr=128").arg(seconds),
+           QStringLiteral("nullsrc=s=240x160:r=15:d=%1,geq=lum='if(mod(floor(N/pow(2\\,floor(X/%2)))\\,2)\\,235\\,16)':cb=128:cr=128").arg(seconds).arg(240 / bits),
            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
            QStringLiteral("sine=frequency=440:duration=%1").arg(seconds), QStringLiteral("-acodec"),
            QStringLiteral("wmav2"), QStringLiteral("-vcodec"), QStringLiteral("msmpeg4v2"), QStringLiteral("-ab"),
@@ -290,7 +293,7 @@ bool MakeNumberedAvi(const QString& folder, int seconds) {
 
 // The number of the frame the player's picture shows (from its stripes), once the picture has
 // stood still for 300 ms; -1 when there is none.
-int ShownFrame(FrmMain& window) {
+int ShownFrame(FrmMain& window, int bits = 8) {
   auto* video = window.findChild<QVideoWidget*>(QStringLiteral("WMPV_video"));
   if (!video || !video->videoSink()) return -1;
   QVideoSink* sink = video->videoSink();
@@ -311,8 +314,9 @@ int ShownFrame(FrmMain& window) {
   const QImage picture = sink->videoFrame().toImage();
   if (picture.isNull()) return -1;
   int n = 0;
-  for (int bit = 0; bit < 8; ++bit) {
-    const int x = (bit * 30 + 15) * picture.width() / 240;
+  const int stripe = 240 / bits;
+  for (int bit = 0; bit < bits; ++bit) {
+    const int x = (bit * stripe + stripe / 2) * picture.width() / 240;
     if (qGray(picture.pixel(x, picture.height() / 2)) > 128) n |= 1 << bit;
   }
   return n;
@@ -438,11 +442,108 @@ TEST_F(RealPlayer, TheExitEndsPromptlyWithAVideoPausedOrPlaying) {
     w.messages.Answer(MsgResult::Yes);
     QElapsedTimer t;
     t.start();
+    // The window leaves at once; the waits for the player go on behind it.
+    qint64 hiddenAt = -1;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      if (hiddenAt < 0 && !w.window->isVisible()) hiddenAt = t.elapsed();
+    });
+    watch.start(5);
     // While the video plays the File menu is off: the system's close route.
     w.window->close();
     const qint64 took = t.elapsed();
     EXPECT_TRUE(w.window->ShutDown());
-    std::printf("exit with the video %s: %lld ms\n", playing ? "playing" : "paused", static_cast<long long>(took));
+    std::printf("exit with the video %s: hidden after %lld ms, done after %lld ms\n", playing ? "playing" : "paused",
+                static_cast<long long>(hiddenAt), static_cast<long long>(took));
+    EXPECT_GE(hiddenAt, 0);
+    EXPECT_LT(hiddenAt, 200);
     EXPECT_LT(took, 2500);
+  }
+}
+
+// Fifty rounds of play, a seek while playing (the seek buttons or the position bar), and a pause:
+// after each the label, the position bar and the player agree, and the picture is the frame in
+// force at the label's time.
+TEST_F(RealPlayer, LabelSliderAndPictureAgreeAfterEveryPause) {
+  RealWindow w;
+  MediaPlayer& player = *w.player;
+  Editor& ed = w.ed();
+  QTemporaryDir numbered;
+  ASSERT_TRUE(MakeNumberedAvi(numbered.path(), 20, 10));
+  const std::vector<double> times = FrameTimes(QDir(numbered.path()).filePath(QStringLiteral("Video.avi")));
+  w.Open(numbered.path());
+  ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Ready && player.Duration() > 0; }, 5000));
+  auto* slider = w.window->findChild<QSlider*>(QStringLiteral("WMPV_position"));
+  ASSERT_NE(slider, nullptr);
+  std::mt19937 random(28);
+  for (int round = 0; round < 50; ++round) {
+    SCOPED_TRACE(round);
+    w.window->TogglePlayback();
+    ASSERT_TRUE(WaitUntil([&] { return ed.EditorState == State::Playing; }, 5000));
+    test::Pump(200 + static_cast<int>(random() % 800));
+    const int how = static_cast<int>(random() % 5);
+    if (player.CurrentPosition() > 12.0 || how == 0)
+      ed.ui.cbPlay[0]->click();  // -30
+    else if (how < 4)
+      ed.ui.cbPlay[how]->click();  // -5, -1, +1
+    else
+      OnPlayerSeekRequest(ed, static_cast<double>(random() % 10000) / 1000.0);
+    test::Pump(static_cast<int>(random() % 400));
+    w.window->TogglePlayback();
+    ASSERT_TRUE(WaitUntil([&] { return ed.EditorState == State::Idle && player.PlayState() == PlayState::Paused; }, 5000));
+    test::Pump(700);  // a seek on a busy machine takes its time to show its frame
+    const int shown = ShownFrame(*w.window, 10);
+    const double label = ParseTimeText(ed.ui.dispTime->text());
+    EXPECT_NEAR(label, player.CurrentPosition(), 0.0015);
+    EXPECT_NEAR(slider->value() / 1000.0, player.CurrentPosition(), 0.0015);
+    EXPECT_LE(std::abs(shown - FrameAt(times, label)), 1)
+        << "label " << ed.ui.dispTime->text().toStdString() << ", frame " << shown << " at " << shown / 15.0 << " s";
+  }
+}
+
+// The position bar jumps where it is clicked (the seek comes with the release, as after a drag),
+// Page Up/Page Down move 10 s, and a drag still seeks where it is let go.
+TEST_F(RealPlayer, ThePositionBarJumpsWhereClickedAndPagesByTenSeconds) {
+  RealWindow w;
+  MediaPlayer& player = *w.player;
+  Editor& ed = w.ed();
+  QTemporaryDir longer;
+  ASSERT_TRUE(MakeAvi(longer.path(), QStringLiteral("Video.avi"), 30));
+  w.Open(longer.path());
+  ASSERT_TRUE(WaitUntil([&] { return player.PlayState() == PlayState::Ready && player.Duration() > 0; }, 5000));
+  auto* slider = w.window->findChild<QSlider*>(QStringLiteral("WMPV_position"));
+  ASSERT_NE(slider, nullptr);
+  const double duration = player.Duration();
+  for (double fraction : {0.75, 0.25, 0.9}) {
+    SCOPED_TRACE(fraction);
+    const QPoint at(static_cast<int>(slider->width() * fraction), slider->height() / 2);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, at);
+    ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - duration * fraction) < duration * 0.06; }, 5000))
+        << player.CurrentPosition() << " of " << duration;
+    test::Pump(200);
+    EXPECT_NEAR(ParseTimeText(ed.ui.dispTime->text()), player.CurrentPosition(), 0.0015);
+  }
+  OnPlayerSeekRequest(ed, 5.0);
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 5.0) < 0.05; }, 3000));
+  slider->setFocus();
+  QTest::keyClick(slider, Qt::Key_PageUp);
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 15.0) < 0.05; }, 3000)) << player.CurrentPosition();
+  QTest::keyClick(slider, Qt::Key_PageDown);
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 5.0) < 0.05; }, 3000)) << player.CurrentPosition();
+  // A drag of the handle: the seek comes where it is let go.
+  slider->setSliderDown(true);
+  slider->setSliderPosition(20000);
+  slider->setSliderDown(false);
+  ASSERT_TRUE(WaitUntil([&] { return std::abs(player.CurrentPosition() - 20.0) < 0.05; }, 3000)) << player.CurrentPosition();
+
+  // The bar grows with the layout like every other control: 26 pixels high at the design size.
+  auto* play = w.window->findChild<QToolButton*>(QStringLiteral("WMPV_play"));
+  ASSERT_NE(play, nullptr);
+  for (int times : {1, 3}) {
+    w.window->resize(FrmMain::DesignClientSize() * times + QSize(0, w.window->menuBar()->sizeHint().height()));
+    test::Pump(100);
+    EXPECT_NEAR(play->height(), 26 * times, times) << times;
+    EXPECT_NEAR(slider->height(), 26 * times, times) << times;
+    EXPECT_GE(play->iconSize().height(), 16 * times - times) << times;
   }
 }

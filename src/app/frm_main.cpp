@@ -19,10 +19,14 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
+#include "app/help_menu.h"
+#include "app/keyboard_focus.h"
 #include "app/mode_display.h"
 #include "app/panels.h"
+#include "app/playback_menu.h"
 #include "app/recent_folders.h"
 #include "app/timing_dialog.h"
 #include "app/timeline_wiring.h"
@@ -138,6 +142,7 @@ FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget
   WireTimeline(this, ed_);
   WireWeb(ed_);
   OnMainWindowLoad();
+  SetUpKeyboard(ed_.ui, centralWidget());
 }
 
 FrmMain::~FrmMain() = default;
@@ -154,15 +159,16 @@ void FrmMain::BuildMenus() {
   ui.mnuFileConv = MakeAction(ui.mnuFile, QStringLiteral("mnuFileConv"), QStringLiteral("FLS⇒AVI変換(&Q)"),
                               QKeySequence(Qt::CTRL | Qt::Key_Q));
   ui.mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSep"));
-  ui.mnuFileSaveNew = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSaveNew"), QStringLiteral("名前を付けて保存"));
+  ui.mnuFileSaveNew = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSaveNew"), QStringLiteral("名前を付けて保存(&A)"),
+                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   ui.mnuFileExport = MakeAction(ui.mnuFile, QStringLiteral("mnuFileExport"), QStringLiteral("動画に書き出し(&E)…"));
-  ui.mnuFileSave = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSave"), QStringLiteral("上書き保存"),
+  ui.mnuFileSave = MakeAction(ui.mnuFile, QStringLiteral("mnuFileSave"), QStringLiteral("上書き保存(&S)"),
                               QKeySequence(Qt::CTRL | Qt::Key_S));
-  ui.mnuFileReset = MakeAction(ui.mnuFile, QStringLiteral("mnuFileReset"), QStringLiteral("初期状態に戻す"));
+  ui.mnuFileReset = MakeAction(ui.mnuFile, QStringLiteral("mnuFileReset"), QStringLiteral("初期状態に戻す(&I)"));
   ui.mnuFileEnd = MakeAction(ui.mnuFile, QStringLiteral("mnuFileEnd"), QStringLiteral("終了(&X)"),
                              QKeySequence(Qt::CTRL | Qt::Key_X));
   // The recent folders come last before 終了, so that the items above keep their places.
-  mnuFileRecent_ = new QMenu(QStringLiteral("最近使ったフォルダ"), ui.mnuFile);
+  mnuFileRecent_ = new QMenu(QStringLiteral("最近使ったフォルダ(&R)"), ui.mnuFile);
   mnuFileRecent_->setObjectName(QStringLiteral("mnuFileRecent"));
   ui.mnuFile->insertMenu(ui.mnuFileEnd, mnuFileRecent_);
 
@@ -218,6 +224,8 @@ void FrmMain::BuildMenus() {
   playPause->setShortcutContext(Qt::WindowShortcut);
   addAction(playPause);
   connect(playPause, &QAction::triggered, this, [this] { TogglePlayback(); });
+  AddPlaybackMenu(bar, playPause);
+  AddHelpMenu(bar, this, ed_.ProgramFolder, ed_.svc.messages);
 }
 
 void FrmMain::BuildControls() {
@@ -232,7 +240,8 @@ void FrmMain::BuildControls() {
   setCentralWidget(central);
   // The controls' fonts follow the layout scale; the menus keep the desktop's size.
   SetDesignFont(central, base, 9);
-  central->setMinimumSize(DesignClientSize() / 4);
+  // Below three quarters of the design size the texts no longer read.
+  central->setMinimumSize(DesignClientSize() * kMinLayoutScale);
   ui.frMain = Make<QWidget>(central, QStringLiteral("frMain"), 0, 0, 15120, 10300);
   QWidget* fr = ui.frMain;
   ui.label = Make<QWidget>(central, QStringLiteral("label"), 11400, 120, 3615, 1695);
@@ -458,7 +467,7 @@ void FrmMain::FitToScreen() {
   const QSize room = avail.size() - frame - QSize(0, menu);
   double scale = std::min(static_cast<double>(room.width()) / design.width(),
                           static_cast<double>(room.height()) / design.height());
-  scale = std::min(1.0, scale);
+  scale = std::clamp(scale, kMinLayoutScale, 1.0);
   const QSize client(static_cast<int>(design.width() * scale), static_cast<int>(design.height() * scale));
   resize(client + QSize(0, menu));
   const double screenTwips = PixelsPerTwip() / LayoutScale();
@@ -475,10 +484,18 @@ void FrmMain::WireShell() {
   connect(ui.WaitTm, &QTimer::timeout, this, [this] { OnWaitTimerTick(ed_); });
   connect(ui.mnuFileNew, &QAction::triggered, this, [this] { OnFileNew(ed_); });
   connect(ui.mnuFileOpen, &QAction::triggered, this, [this] { AfterOpen(OnFileOpen(ed_)); });
-  // The recent folders are listed afresh each time the File menu opens (a folder may have gone).
-  connect(ui.mnuFile, &QMenu::aboutToShow, this, [this] {
-    FillRecentMenu(mnuFileRecent_, recent_->Folders(), [this](const QString& f) { OpenFolderFromOutside(f); });
+  // The recent folders are listed afresh each time the File menu opens, as last known; whether each
+  // still exists is asked off the window's thread and shown when it answers.
+  auto* probe = new FolderProbe(1500, this);
+  connect(ui.mnuFile, &QMenu::aboutToShow, this, [this, probe] {
+    probe->Check(recent_->Folders());
+    FillRecentMenu(mnuFileRecent_, recent_->Folders(), [this](const QString& f) { OpenFolderFromOutside(f); },
+                   [probe](const QString& f) { return probe->State(f); });
     mnuFileRecent_->menuAction()->setEnabled(ed_.ui.mnuFileOpen->isEnabled() && !recent_->Folders().isEmpty());
+  });
+  connect(probe, &FolderProbe::Changed, this, [this, probe](const QString& f) {
+    for (QAction* a : mnuFileRecent_->actions())
+      if (a->data().toString() == f) ShowRecentItem(a, f, probe->State(f));
   });
   connect(ui.mnuFileSave, &QAction::triggered, this, [this] { OnFileSave(ed_); });
   connect(ui.mnuFileSaveNew, &QAction::triggered, this, [this] { OnFileSaveAs(ed_); });
@@ -624,6 +641,8 @@ bool FrmMain::OnMainWindowUnload() {
     ed_.ExitConfirmed = true;
     ed_.ui.frMain->setEnabled(false);
   }
+  // The window leaves as soon as the exit is answered; the player's waits go on behind it.
+  hide();
   ShutDownPlayer(ed_);
   ed_.ui.playTimer->stop();
   ed_.ui.recTimer->stop();

@@ -10,6 +10,7 @@
 
 #include "app/frm_main.h"
 #include "batch/batch_command.h"
+#include "app/help_menu.h"
 #include "export/export_command.h"
 #include "platform/beep.h"
 #include "platform/file_dialogs.h"
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     return kemo::RunCheckCommandLine(QCoreApplication::arguments().mid(1));
   }
+  // --help and --version answer on stdout, without a window or a display.
+  if (const int status = kemo::RunInfoCommandLine(argc, argv); status >= 0) return status;
   // An export from the command line needs no window, no display and no single-instance lock.
   if (kemo::IsExportCommandLine(argc, argv) || kemo::IsWebCommandLine(argc, argv)) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QFileInfo>
 #include <QMenu>
 #include <QSettings>
 #include <algorithm>
@@ -50,14 +49,26 @@ void RecentFolders::Forget() {
   settings.sync();
 }
 
-void FillRecentMenu(QMenu* menu, const QStringList& folders, const std::function<void(const QString&)>& open) {
+void ShowRecentItem(QAction* a, const QString& folder, FolderProbe::Known known) {
+  const int index = a->property("recentIndex").toInt();
+  // "&" in a path would be taken for a mnemonic.
+  QString text = QString(ShowPath(folder)).replace(QLatin1Char('&'), QStringLiteral("&&"));
+  text = (index < 9 ? QStringLiteral("&%1 ").arg(index + 1) : QStringLiteral("%1 ").arg(index + 1)) + text;
+  if (known == FolderProbe::Known::NotAnswering) text += QStringLiteral("（応答なし）");
+  a->setText(text);
+  a->setEnabled(known == FolderProbe::Known::Present || known == FolderProbe::Known::Unknown);
+}
+
+void FillRecentMenu(QMenu* menu, const QStringList& folders, const std::function<void(const QString&)>& open,
+                    const std::function<FolderProbe::Known(const QString&)>& known) {
   if (!menu) return;
   menu->clear();
-  for (const QString& folder : folders) {
-    // "&" would be taken for a mnemonic.
-    QAction* a = menu->addAction(QString(ShowPath(folder)).replace(QLatin1Char('&'), QStringLiteral("&&")));
+  for (int i = 0; i < folders.size(); ++i) {
+    const QString folder = folders[i];
+    QAction* a = menu->addAction(QString());
     a->setData(folder);
-    a->setEnabled(QFileInfo(folder).isDir());
+    a->setProperty("recentIndex", i);
+    ShowRecentItem(a, folder, known(folder));
     QObject::connect(a, &QAction::triggered, menu, [open, folder] { open(folder); });
   }
   menu->menuAction()->setEnabled(!folders.isEmpty());

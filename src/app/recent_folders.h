@@ -5,6 +5,9 @@
 #include <QStringList>
 #include <functional>
 
+#include "app/folder_probe.h"
+
+class QAction;
 class QMenu;
 
 namespace kemo {
@@ -30,8 +33,13 @@ class RecentFolders {
   QStringList folders_;
 };
 
-// Fills `menu` with one item per folder, newest first; a folder that no longer exists is shown
-// greyed. Choosing an item calls open with the folder.
-void FillRecentMenu(QMenu* menu, const QStringList& folders, const std::function<void(const QString&)>& open);
+// Fills `menu` with one item per folder, newest first, numbered &1-&9 (the tenth plain 10). What is
+// known of each folder comes from `known`: a folder that no longer exists is greyed, one whose file
+// system does not answer is greyed and says so, one not yet known is shown usable. Choosing an item
+// calls open with the folder.
+void FillRecentMenu(QMenu* menu, const QStringList& folders, const std::function<void(const QString&)>& open,
+                    const std::function<FolderProbe::Known(const QString&)>& known);
+// Shows `a`, the item of `folder`, as `known` says now (after a check answered while the menu is up).
+void ShowRecentItem(QAction* a, const QString& folder, FolderProbe::Known known);
 
 }  // namespace kemo

@@ -1,5 +1,7 @@
 #include "app/window_layout.h"
 
+#include "app/text_fit.h"
+
 #include <QComboBox>
 #include <QPushButton>
 #include <QSize>
@@ -101,6 +103,7 @@ void LayOutForClientArea(Controls& ui, QWidget* client, const QSize& design) {
   }
   if (changed) {
     ApplyLayoutScale(client);
+    FitTexts(client);
     KeepInsideFrame(ui.fDialog[0], ui.frMain);
   }
   // A window wider than the design's shape keeps the layout in its middle.

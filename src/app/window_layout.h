@@ -14,6 +14,8 @@ struct Controls;
 // The design's client area, in twips.
 constexpr double kDesignClientWidth = 15075;
 constexpr double kDesignClientHeight = 10275;
+// The smallest layout scale at which the design's texts still read in full.
+constexpr double kMinLayoutScale = 0.75;
 
 // Lays out every control under client for client's present size. design is the client area's
 // size in pixels at layout scale 1. Does nothing when nothing would change.

@@ -3,17 +3,21 @@
 #include <QAudioOutput>
 #include <cmath>
 #include <QBoxLayout>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QSlider>
 #include <QStyle>
+#include <QStyleOptionSlider>
 #include <QToolButton>
 #include <QUrl>
 #include <QVideoWidget>
+#include <algorithm>
 #include <functional>
 #include <optional>
 
 #include "platform/media_player.h"
 #include "platform/media_plugins.h"
+#include "platform/twips.h"
 
 namespace kemo {
 
@@ -61,6 +65,38 @@ class PlayerView : public QWidget {
     if (onDestroy) onDestroy();
   }
   std::function<void()> onDestroy;
+  std::function<void()> onLayoutScale;
+
+ protected:
+  bool event(QEvent* e) override {
+    if (e->type() == LayoutScaleEventType() && onLayoutScale) onLayoutScale();
+    return QWidget::event(e);
+  }
+};
+
+// The position bar: a click on the groove puts the handle under the pointer at once and goes on as a
+// drag from there (the seek comes with the release), as media players do; Page Up/Page Down move
+// by its page step.
+class PositionBar : public QSlider {
+ public:
+  using QSlider::QSlider;
+
+ protected:
+  void mousePressEvent(QMouseEvent* e) override {
+    if (e->button() == Qt::LeftButton && maximum() > minimum()) {
+      QStyleOptionSlider opt;
+      initStyleOption(&opt);
+      const QRect handle = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+      const QPoint at = e->position().toPoint();
+      if (!handle.contains(at)) {
+        const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+        const int span = groove.width() - handle.width();
+        const int x = at.x() - groove.x() - handle.width() / 2;
+        setSliderPosition(QStyle::sliderValueFromPosition(minimum(), maximum(), x, qMax(span, 1), opt.upsideDown));
+      }
+    }
+    QSlider::mousePressEvent(e);
+  }
 };
 
 class QtMediaPlayer : public MediaPlayer {
@@ -137,6 +173,7 @@ class QtMediaPlayer : public MediaPlayer {
   void Pause() override {
     if (url_.isEmpty()) return;
     heldPosition_.reset();
+    pictureToPosition_ = true;
     player_->pause();
   }
   void Stop() override {
@@ -153,6 +190,8 @@ class QtMediaPlayer : public MediaPlayer {
 
   void SetCurrentPosition(double seconds) override {
     if (url_.isEmpty()) return;
+    // A position written after the pause was asked for is the one the picture goes to.
+    pictureToPosition_ = false;
     const qint64 ms = static_cast<qint64>(std::llround(qBound(-1.0e9, seconds, 1.0e9) * 1000.0));
     // Never a position the media does not have: GStreamer would complain and the next play would
     // end at once.
@@ -225,9 +264,11 @@ class QtMediaPlayer : public MediaPlayer {
     stopButton->setObjectName(QStringLiteral("WMPV_stop"));
     stopButton->setIcon(style->standardIcon(QStyle::SP_MediaStop));
     stopButton->setToolTip(QStringLiteral("停止"));
-    slider_ = new QSlider(Qt::Horizontal, view);
+    slider_ = new PositionBar(Qt::Horizontal, view);
     slider_->setObjectName(QStringLiteral("WMPV_position"));
     slider_->setRange(0, 0);
+    slider_->setSingleStep(1000);
+    slider_->setPageStep(10000);
     muteButton_ = new QToolButton(view);
     muteButton_->setObjectName(QStringLiteral("WMPV_mute"));
     muteButton_->setCheckable(true);
@@ -235,7 +276,7 @@ class QtMediaPlayer : public MediaPlayer {
     muteButton_->setToolTip(QStringLiteral("消音"));
     for (QWidget* w : {static_cast<QWidget*>(playButton_), static_cast<QWidget*>(stopButton),
                        static_cast<QWidget*>(slider_), static_cast<QWidget*>(muteButton_)})
-      w->setFocusPolicy(Qt::NoFocus);
+      w->setFocusPolicy(Qt::TabFocus);  // reached by Tab; a click leaves the focus where it was
     bar->addWidget(playButton_);
     bar->addWidget(stopButton);
     bar->addWidget(slider_, 1);
@@ -254,7 +295,7 @@ class QtMediaPlayer : public MediaPlayer {
     connect(slider_, &QSlider::sliderReleased, this,
             [this] { Q_EMIT SeekRequested(static_cast<double>(slider_->value()) / 1000.0); });
     connect(slider_, &QSlider::actionTriggered, this, [this](int action) {
-      // Clicks on the groove and keys move the slider without a drag.
+      // Keys move the slider without a drag.
       if (action != QAbstractSlider::SliderMove && !slider_->isSliderDown())
         Q_EMIT SeekRequested(static_cast<double>(slider_->sliderPosition()) / 1000.0);
     });
@@ -265,6 +306,20 @@ class QtMediaPlayer : public MediaPlayer {
                                                                  : QStyle::SP_MediaVolume));
     });
     muteButton_->setChecked(muted_);
+
+    // The bar grows and shrinks with the layout like every other control: 26 pixels high with
+    // 16-pixel symbols at the design size.
+    view->onLayoutScale = [this, stopButton] {
+      const int symbol = std::max(8, TwipsToPixels(240));
+      const int height = std::max(12, TwipsToPixels(390));
+      for (QToolButton* b : {playButton_, stopButton, muteButton_}) {
+        if (!b) continue;
+        b->setIconSize(QSize(symbol, symbol));
+        b->setFixedSize(height, height);
+      }
+      if (slider_) slider_->setFixedHeight(height);
+    };
+    view->onLayoutScale();
 
     view->onDestroy = [this] {
       if (player_) player_->setVideoOutput(nullptr);
@@ -315,8 +370,24 @@ class QtMediaPlayer : public MediaPlayer {
     deliveryPending_ = false;
     const int s = PlayStateOf(!url_.isEmpty(), player_->playbackState(), player_->mediaStatus(), started_);
     if (s == state_) return;
+    const bool wasRunning = state_ == PlayState::Playing || state_ == PlayState::Buffering;
     state_ = s;
     UpdateBar();
+    if (s == PlayState::Paused && !heldPosition_) {
+      qint64 at = player_->position();
+      // A pipeline paused while playing holds whichever frame its video sink had queued, which on a
+      // busy machine (or just after a seek) may stand a second or more away from the position it
+      // reports: the picture is sought there, as any paused seek, so that it shows the frame of the
+      // time in the label and the slider. One millisecond on, since the player takes a seek to the
+      // position it reports for no seek at all.
+      if (wasRunning && pictureToPosition_ && player_->isSeekable()) {
+        const qint64 duration = player_->duration();
+        at = duration > 0 ? qMin(at + 1, duration) : at + 1;
+        player_->setPosition(at);
+      }
+      OnQtPosition(at);
+    }
+    if (s != PlayState::Buffering) pictureToPosition_ = false;
     Q_EMIT PlayStateChange(s);
   }
 
@@ -356,6 +427,7 @@ class QtMediaPlayer : public MediaPlayer {
   bool started_ = false;
   bool deliveryPending_ = false;
   bool muted_ = false;
+  bool pictureToPosition_ = false;  // a pause was asked for and no position written since
   double lastPosition_ = 0.0;
   std::optional<qint64> pendingSeek_;
   std::optional<double> heldPosition_;

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
 
@@ -162,10 +163,15 @@ void ShutDownPlayer(Editor& ed) {
   if (!player || !player->HasMedia()) return;
   if (ed.svc.pointer) ed.svc.pointer->SetWait(true);
   player->SetMute(true);
+  // Each half second counts from the call: a player that takes its time to start or to stop (the
+  // media pipeline changes state inside the call) does not lengthen the end by as much.
+  QElapsedTimer step;
+  step.start();
   player->Play();
-  SleepProcessingEvents(500);
+  SleepProcessingEvents(500 - static_cast<int>(step.elapsed()));
+  step.restart();
   player->Stop();
-  SleepProcessingEvents(500);
+  SleepProcessingEvents(500 - static_cast<int>(step.elapsed()));
   WaitForPlayer(ed, [player] { return player->PlayState() == PlayState::Stopped || !player->HasMedia(); });
   if (ed.svc.pointer) ed.svc.pointer->SetWait(false);
 }

@@ -30,6 +30,7 @@ ProgramFolder::ProgramFolder() {
   const QString res = QStringLiteral(KEMO_RESOURCE_DIR);
   CopyFileTo(res + QStringLiteral("/symbol.csv"), path() + QStringLiteral("/symbol.csv"));
   CopyFileTo(res + QStringLiteral("/000.jpg"), path() + QStringLiteral("/000.jpg"));
+  CopyFileTo(res + QStringLiteral("/manual.html"), path() + QStringLiteral("/manual.html"));
   CopyFileTo(res + QStringLiteral("/temp/_content.xml"), path() + QStringLiteral("/temp/_content.xml"));
   for (const char* page : {"index.html", "kemo-player.js", "kemo-player.css"})
     CopyFileTo(res + QStringLiteral("/web/") + QLatin1String(page), path() + QStringLiteral("/web/") + QLatin1String(page));

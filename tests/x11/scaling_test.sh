@@ -45,4 +45,25 @@ run_on 1920x1080 1.5
 shot scale-150-1920x1080
 run_on 2560x1600 2
 shot scale-200-2560x1600
+# Laptops: 1366 x 768 at 125 % and 1280 x 720 at 125 %; the layout scale stays at 0.75 or more.
+run_on 1366x768 1.25
+shot scale-125-1366x768
+run_on 1280x720 1.25
+shot scale-125-1280x720
+# The window asks the window manager never to make it smaller than three quarters of the design
+# (754 x 514 client pixels at 100 %, 943 x 643 at 125 %).
+min=$(xprop -id "$wid" WM_NORMAL_HINTS | sed -n 's/.*program specified minimum size: \([0-9]*\) by \([0-9]*\).*/\1 \2/p')
+echo "minimum size at 125 %: $min"
+[ -n "$min" ] && [ "${min% *}" -ge $((754 * 5 / 4 - 2)) ] && [ "${min#* }" -ge $((514 * 5 / 4 - 2)) ] ||
+  fail "the window's minimum size ($min) is below three quarters of the design"
+# A 4K screen at 100 %, the window as large as the screen: the player's bar grows with the rest.
+stop_x
+start_x 3840x2160
+"$EDITOR_BIN" >"$WORK/editor.log" 2>&1 &
+EDITOR_PID=$!
+wid=$(wait_window "Kemo.Editor" 20) || fail "the editor window did not appear on 3840x2160"
+xdotool windowmove --sync "$wid" 0 0
+xdotool windowsize --sync "$wid" 3840 2160
+sleep 1.5
+shot scale-4k-3840x2160
 echo "PASS scaling: design size where it fits, whole window on the screen at 150 % and 200 %"
