@@ -15,7 +15,7 @@
 #include "document/history.h"
 #include "document/tables.h"
 #include "platform/paths.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "support/test_support.h"
 #include "timing/adjust.h"
 #include "timing/check.h"

@@ -63,11 +63,20 @@ QString VersionText() {
 QString UsageText() {
   return QStringLiteral(
       "使い方: kemo-editor [フォルダ]\n"
-      "        kemo-editor --export フォルダ 出力.mp4\n"
+      "        kemo-editor --check フォルダ [--json]\n"
+      "        kemo-editor --export フォルダ 出力.mp4 [--quality 標準|小さい|速い] [--strict]\n"
+      "        kemo-editor --web フォルダ 出力フォルダ\n"
+      "        kemo-editor --batch check|convert|export|web ルート [--jobs N] [--out DIR] [--report FILE]\n"
+      "                    [--resume] [--force]\n"
       "        kemo-editor --help | --version\n\n"
       "講義収録のデータフォルダ（content.xml、Video.flv / Video.avi、スライド画像）を編集します。\n"
       "フォルダを指定すると、起動時にそのフォルダを開きます。\n\n"
+      "  --check フォルダ            時間割りとマウスポイントを点検して終了します（0 問題なし、1 問題あり、\n"
+      "                              2 読めない）。\n"
       "  --export フォルダ 出力.mp4  講義を 1 本の MP4 に書き出して終了します（ウィンドウなし）。\n"
+      "  --web フォルダ 出力フォルダ  講義を Web ページとして書き出して終了します。\n"
+      "  --batch 操作 ルート         ルートの下のデータフォルダすべてに点検・変換・書き出しを行います\n"
+      "                              （0 すべて成功、1 失敗あり、2 使い方の誤り）。\n"
       "  --help                      この説明を表示して終了します。\n"
       "  --version                   バージョンとライブラリのライセンスを表示して終了します。\n");
 }

@@ -23,7 +23,7 @@
 #include "platform/media_player.h"
 #include "platform/message_box.h"
 #include "platform/record_set.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "points/points.h"
 #include "slides/slide_display.h"
 #include "timing/adjust.h"

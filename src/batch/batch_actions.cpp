@@ -42,7 +42,7 @@ const std::vector<BatchAction>& BatchActions() {
        }},
       {QStringLiteral("export"), false, 3, false, ExportOutput,
        [](const BatchJob& job, bool) { return QStringList{QStringLiteral("--export"), job.folder, job.output}; }},
-      {QStringLiteral("web"), false, WebOutput,
+      {QStringLiteral("web"), false, 3, false, WebOutput,
        [](const BatchJob& job, bool) { return QStringList{QStringLiteral("--web"), job.folder, job.output}; }},
   };
   return actions;

@@ -1,7 +1,6 @@
-// content.xml on libxml2. The loader parses the whole file once, keeps the outer XML of every scene
-// and p element, and lets go of the document; attributes are read later from those short texts. The
-// writer builds a new document from the program's template and replaces content.xml atomically,
-// after keeping a byte copy of the old file.
+// Reading content.xml on libxml2. The loader parses the whole file once, keeps the outer XML of every
+// scene and p element, and lets go of the document; attributes are read later from those short texts.
+// The writer is content_xml_write.cpp, the backups content_backup.cpp.
 #include "document/content_xml.h"
 
 #include <libxml/encoding.h>
@@ -30,6 +29,7 @@
 
 #include "document/data_files.h"
 #include "document/editor.h"
+#include "document/content_xml_internal.h"
 #include "document/history.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
@@ -37,10 +37,10 @@
 
 namespace kemo {
 
+using namespace xmlio;
+
 namespace {
 
-// The message that reports every unexpected failure of the reader and the writer.
-const QString kReadErrorText = QStringLiteral("content.xml の読み込み時にエラーが発生しました。");
 
 // What no recorder writes, refused before the parser sees it. The format's elements carry three
 // attributes; 3600 slides and 3600 points with long captions fit many times over in the size, and
@@ -63,49 +63,10 @@ xmlParserInputPtr RefusingEntityLoader(const char* url, const char* id, xmlParse
   return gDefaultLoader != nullptr ? gDefaultLoader(url, id, ctxt) : nullptr;
 }
 
-// The first error the parser raises (warnings do not count): the reason text shown to the user.
-struct ParseErrors {
-  bool any = false;
-  int code = 0;
-  int line = 0;
-  QString message;
-};
 
-void CollectError(void* data, xmlErrorPtr error) {
-  auto* errors = static_cast<ParseErrors*>(data);
-  if (error == nullptr || errors->any || error->level < XML_ERR_ERROR) return;
-  errors->any = true;
-  errors->code = error->code;
-  errors->line = error->line;
-  errors->message = QString::fromUtf8(error->message ? error->message : "").trimmed();
-}
 
-// Routes libxml2's errors into a ParseErrors for the lifetime of the scope (and keeps them off
-// stderr), then restores whatever handler was there.
-class ErrorScope {
- public:
-  explicit ErrorScope(ParseErrors* errors) : prevFn_(xmlStructuredError), prevCtx_(xmlStructuredErrorContext) {
-    xmlSetStructuredErrorFunc(errors, CollectError);
-  }
-  ~ErrorScope() { xmlSetStructuredErrorFunc(prevCtx_, prevFn_); }
-  ErrorScope(const ErrorScope&) = delete;
-  ErrorScope& operator=(const ErrorScope&) = delete;
 
- private:
-  xmlStructuredErrorFunc prevFn_;
-  void* prevCtx_;
-};
 
-struct DocDeleter {
-  void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
-};
-using DocPtr = std::unique_ptr<xmlDoc, DocDeleter>;
-
-struct Parsed {
-  DocPtr doc;
-  bool noParser = false;
-  QString reason;  // set when doc is null and a parser was there
-};
 
 // What a parser error means, in the loader's words.
 QString ParseErrorText(int code) {
@@ -131,41 +92,6 @@ QString TooLargeText(const QString& shownName) {
   return shownName + QStringLiteral(": ファイルが大きすぎるため、読み込めません（%1MBまで）。").arg(kMaxContentBytes >> 20);
 }
 
-// Parses a document from memory: no network, no external entities or DTD, no entity substitution
-// (libxml2 then refuses entity expansion beyond its default limits as a parse error). The declared
-// encoding is honoured.
-Parsed ParseBytes(const QByteArray& bytes, const QString& shownName) {
-  InitXmlLibrary();
-  Parsed result;
-  if (bytes.size() > INT_MAX) {
-    result.reason = TooLargeText(shownName);
-    return result;
-  }
-  xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
-  if (ctxt == nullptr) {
-    result.noParser = true;
-    return result;
-  }
-  ctxt->_private = &gOwnContextMark;
-  ParseErrors errors;
-  {
-    ErrorScope scope(&errors);
-    result.doc.reset(xmlCtxtReadMemory(ctxt, bytes.constData(), static_cast<int>(bytes.size()), nullptr, nullptr,
-                                       XML_PARSE_NONET | XML_PARSE_COMPACT));
-  }
-  if (result.doc && (!ctxt->wellFormed || xmlDocGetRootElement(result.doc.get()) == nullptr)) result.doc.reset();
-  if (!result.doc) {
-    if (errors.any) {
-      // One arg() call, so that a "%1" in a folder's name is not taken for a place holder.
-      result.reason = QStringLiteral("%1:%2: %3（%4）")
-                          .arg(shownName, QString::number(errors.line), ParseErrorText(errors.code), errors.message);
-    } else {
-      result.reason = shownName + QStringLiteral(": ") + ParseErrorText(XML_ERR_DOCUMENT_END);
-    }
-  }
-  xmlFreeParserCtxt(ctxt);
-  return result;
-}
 
 // Scans the markup of a document for what no recorder writes, before the parser sees it: an
 // element with more attributes than kMaxAttributes, more elements than kMaxElements. Works on the
@@ -330,62 +256,9 @@ class MarkupGuard {
   qsizetype offset_ = 0;
 };
 
-bool ParserAvailable() {
-  InitXmlLibrary();
-  xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
-  if (ctxt == nullptr) return false;
-  xmlFreeParserCtxt(ctxt);
-  return true;
-}
 
-void ShowError(Editor& ed, int number, const QString& description) {
-  Tell(ed, kReadErrorText + QString::number(number) + QLatin1Char(':') + description);
-}
 
-// Reads a whole file; on failure gives the platform's reason with the file's shown path.
-bool ReadWholeFile(const QString& path, QByteArray* bytes, int* code, QString* reason) {
-  QFile f(path);
-  if (QFileInfo(path).isDir()) {
-    *code = QFileDevice::OpenError;
-    *reason = ShowPath(path) + QStringLiteral(": Is a directory");
-    return false;
-  }
-  if (!f.open(QIODevice::ReadOnly)) {
-    *code = f.error();
-    *reason = ShowPath(path) + QStringLiteral(": ") + f.errorString();
-    return false;
-  }
-  if (f.size() > INT_MAX) {  // more than the parser takes in one piece
-    *code = QFileDevice::ReadError;
-    *reason = ShowPath(path) + QStringLiteral(": File too large");
-    return false;
-  }
-  *bytes = f.readAll();
-  if (f.error() != QFileDevice::NoError) {
-    *code = f.error();
-    *reason = ShowPath(path) + QStringLiteral(": ") + f.errorString();
-    return false;
-  }
-  return true;
-}
 
-// Keeps a byte copy of content.xml under the first free backup name from `wanted` on. The copy is
-// a new file (never written through a planted link or over an earlier backup); a content.xml that
-// is no regular file of the folder is refused.
-FileError WriteBackup(const QString& contentPath, const QString& folder, const QString& wanted) {
-  FileError e;
-  for (int tries = 0; tries < 100; ++tries) {
-    const QString path = FreeBackupPath(wanted);
-    if (path.isEmpty()) break;
-    e = CopyDataFile(contentPath, folder, path, false);
-    if (e.number != FileErr::Exists) return e;  // taken since it was found free: look again
-  }
-  e = FileError{};
-  e.number = FileErr::Exists;
-  e.errnum = EEXIST;
-  e.description = QStringLiteral("no free backup name");
-  return e;
-}
 
 // The outer XML of an element without children, namespaces or entity references, as xmlNodeDump
 // writes it as far as reading its attributes back is concerned: name="value" with the five markup
@@ -468,67 +341,9 @@ bool StageNodes(Editor& ed, xmlDocPtr doc, xmlXPathContextPtr xpath, const char*
   return ok;
 }
 
-// The first element of the name in document order.
-xmlNodePtr FirstElementNamed(xmlNodePtr root, const char* name) {
-  xmlNodePtr node = root;
-  while (node != nullptr) {
-    if (node->type == XML_ELEMENT_NODE && xmlStrEqual(node->name, BAD_CAST name)) return node;
-    if (node->children != nullptr && node->type == XML_ELEMENT_NODE) {
-      node = node->children;
-      continue;
-    }
-    while (node != nullptr && node != root && node->next == nullptr) node = node->parent;
-    if (node == nullptr || node == root) break;
-    node = node->next;
-  }
-  return nullptr;
-}
 
-bool IsXmlChar(char32_t c) {
-  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
-         (c >= 0x10000 && c <= 0x10FFFF);
-}
 
-// UTF-8 of a held text, without the characters XML 1.0 cannot carry (control characters, lone
-// surrogates): written as character references they would make a file that no parser reads back.
-QByteArray XmlText(const QString& text) {
-  bool clean = true;
-  for (QChar c : text) {
-    const char16_t u = c.unicode();
-    if (u < 0x20 || (u >= 0xD800 && u <= 0xDFFF) || u >= 0xFFFE) {
-      clean = false;
-      break;
-    }
-  }
-  if (clean) return text.toUtf8();
-  QString kept;
-  kept.reserve(text.size());
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar c = text.at(i);
-    if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-      kept += c;
-      kept += text.at(++i);
-      continue;
-    }
-    if (c.isSurrogate()) continue;
-    if (IsXmlChar(c.unicode())) kept += c;
-  }
-  return kept.toUtf8();
-}
 
-bool AddElement(xmlDocPtr doc, xmlNodePtr parent, const char* name, const char* const attrNames[3],
-                const QByteArray values[3]) {
-  xmlNodePtr node = xmlNewDocNode(doc, nullptr, BAD_CAST name, nullptr);
-  if (node == nullptr) return false;
-  if (xmlAddChild(parent, node) == nullptr) {
-    xmlFreeNode(node);
-    return false;
-  }
-  for (int a = 0; a < 3; ++a) {
-    if (xmlNewProp(node, BAD_CAST attrNames[a], BAD_CAST values[a].constData()) == nullptr) return false;
-  }
-  return true;
-}
 
 void AppendChar(QString& out, char32_t code) {
   if (code > 0xFFFF) {
@@ -648,6 +463,102 @@ LoadResult LoadContentBytes(Editor& ed, const QByteArray& bytes, const QString& 
 }
 
 }  // namespace
+
+namespace xmlio {
+
+// The message that reports every unexpected failure of the reader and the writer.
+const QString kReadErrorText = QStringLiteral("content.xml の読み込み時にエラーが発生しました。");
+
+void CollectError(void* data, xmlErrorPtr error) {
+  auto* errors = static_cast<ParseErrors*>(data);
+  if (error == nullptr || errors->any || error->level < XML_ERR_ERROR) return;
+  errors->any = true;
+  errors->code = error->code;
+  errors->line = error->line;
+  errors->message = QString::fromUtf8(error->message ? error->message : "").trimmed();
+}
+
+// Parses a document from memory: no network, no external entities or DTD, no entity substitution
+// (libxml2 then refuses entity expansion beyond its default limits as a parse error). The declared
+// encoding is honoured.
+Parsed ParseBytes(const QByteArray& bytes, const QString& shownName) {
+  InitXmlLibrary();
+  Parsed result;
+  if (bytes.size() > INT_MAX) {
+    result.reason = TooLargeText(shownName);
+    return result;
+  }
+  xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+  if (ctxt == nullptr) {
+    result.noParser = true;
+    return result;
+  }
+  ctxt->_private = &gOwnContextMark;
+  ParseErrors errors;
+  {
+    ErrorScope scope(&errors);
+    result.doc.reset(xmlCtxtReadMemory(ctxt, bytes.constData(), static_cast<int>(bytes.size()), nullptr, nullptr,
+                                       XML_PARSE_NONET | XML_PARSE_COMPACT));
+  }
+  if (result.doc && (!ctxt->wellFormed || xmlDocGetRootElement(result.doc.get()) == nullptr)) result.doc.reset();
+  if (!result.doc) {
+    if (errors.any) {
+      // One arg() call, so that a "%1" in a folder's name is not taken for a place holder.
+      result.reason = QStringLiteral("%1:%2: %3（%4）")
+                          .arg(shownName, QString::number(errors.line), ParseErrorText(errors.code), errors.message);
+    } else {
+      result.reason = shownName + QStringLiteral(": ") + ParseErrorText(XML_ERR_DOCUMENT_END);
+    }
+  }
+  xmlFreeParserCtxt(ctxt);
+  return result;
+}
+
+bool ParserAvailable() {
+  InitXmlLibrary();
+  xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+  if (ctxt == nullptr) return false;
+  xmlFreeParserCtxt(ctxt);
+  return true;
+}
+
+void ShowError(Editor& ed, int number, const QString& description) {
+  Tell(ed, kReadErrorText + QString::number(number) + QLatin1Char(':') + description);
+}
+
+// Reads a whole file; on failure gives the platform's reason with the file's shown path.
+bool ReadWholeFile(const QString& path, QByteArray* bytes, int* code, QString* reason) {
+  QFile f(path);
+  if (QFileInfo(path).isDir()) {
+    *code = QFileDevice::OpenError;
+    *reason = ShowPath(path) + QStringLiteral(": Is a directory");
+    return false;
+  }
+  if (!f.open(QIODevice::ReadOnly)) {
+    *code = f.error();
+    *reason = ShowPath(path) + QStringLiteral(": ") + f.errorString();
+    return false;
+  }
+  if (f.size() > INT_MAX) {  // more than the parser takes in one piece
+    *code = QFileDevice::ReadError;
+    *reason = ShowPath(path) + QStringLiteral(": File too large");
+    return false;
+  }
+  *bytes = f.readAll();
+  if (f.error() != QFileDevice::NoError) {
+    *code = f.error();
+    *reason = ShowPath(path) + QStringLiteral(": ") + f.errorString();
+    return false;
+  }
+  return true;
+}
+
+bool IsXmlChar(char32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+         (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+}  // namespace xmlio
 
 void InitXmlLibrary() {
   static std::once_flag once;
@@ -776,156 +687,8 @@ void GetXmlAttrs(const QString& nodeText, std::initializer_list<QStringView> nam
   });
 }
 
-QString BackupPathFor(const Editor& ed, const QDateTime& now) {
-  return JoinPath(ed.DataFolder, QStringLiteral("content-backup-") + now.toString(QStringLiteral("-yyMMdd-HHmm")) +
-                                     QStringLiteral(".xml"));
-}
 
-QString FreeBackupPath(const QString& wanted) {
-  const auto taken = [](const QString& path) {
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;  // a dangling link takes its name too
-  };
-  if (!taken(wanted)) return wanted;
-  QString stem = wanted;
-  if (stem.endsWith(QStringLiteral(".xml"))) stem.chop(4);
-  for (int n = 2; n <= 9999; ++n) {
-    const QString path = stem + QLatin1Char('-') + QString::number(n) + QStringLiteral(".xml");
-    if (!taken(path)) return path;
-  }
-  return {};
-}
 
-QString FormatXmlNumber(double value) {
-  if (!std::isfinite(value) || value == 0.0) return QStringLiteral("0");
-  char buf[512];
-  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
-  // Significant digits of the shortest round-trip form: those before the exponent.
-  int digits = 0;
-  for (char* p = buf; p < r.ptr && *p != 'e'; ++p) {
-    if (*p >= '0' && *p <= '9') ++digits;
-  }
-  if (digits > 15) {
-    r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-    double rounded = value;
-    std::from_chars(buf, r.ptr, rounded);
-    value = rounded;
-  }
-  r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-  if (r.ec != std::errc()) return QStringLiteral("0");
-  return QString::fromLatin1(buf, r.ptr - buf);
-}
 
-bool SaveContentXml(Editor& ed) {
-  // The backup's name carries the minute at which the save began.
-  const QDateTime now = ed.svc.clock != nullptr ? ed.svc.clock->Now() : QDateTime::currentDateTime();
-  const QString backupPath = BackupPathFor(ed, now);
-  if (!ParserAvailable()) {
-    Tell(ed, QStringLiteral("XMLファイル書き込みエラー"));
-    return false;
-  }
-  if (ed.DataFolder.isEmpty()) {
-    ShowError(ed, QFileDevice::OpenError, QStringLiteral("No data folder"));
-    return false;
-  }
-  const QString contentPath = ed.ContentPath();
-  // Another program may have changed the file since it was loaded or saved here.
-  if (!ConfirmReplaceContent(ed)) return false;
-  int code = 0;
-  QString reason;
-
-  // What an interrupted save or copy left here goes first.
-  RemoveLeftovers(ed.DataFolder);
-
-  // The backup is the file on disk byte for byte, so that even a file no parser reads is kept
-  // whole; without it the old document would be lost, so the save stops here. It is always a new
-  // file: a name already taken (an earlier save in the same minute, or a planted link) gets a
-  // counter, and nothing is written through whatever lies there.
-  if (QFileInfo::exists(contentPath)) {
-    const FileError e = WriteBackup(contentPath, ed.DataFolder, backupPath);
-    if (e.refusal != Refusal::None) {
-      Tell(ed, e.description + QLatin1Char('\r') + QStringLiteral("保存できません。"));
-      return false;
-    }
-    if (!e.ok()) {
-      ShowError(ed, e.errnum, ShowPath(backupPath) + QStringLiteral(": ") + e.description);
-      return false;
-    }
-  }
-
-  QByteArray templateBytes;
-  if (!ReadWholeFile(ed.TemplatePath(), &templateBytes, &code, &reason)) {
-    Tell(ed, reason);
-    return false;
-  }
-  Parsed parsed = ParseBytes(templateBytes, ShowPath(ed.TemplatePath()));
-  if (parsed.noParser) {
-    Tell(ed, QStringLiteral("XMLファイル書き込みエラー"));
-    return false;
-  }
-  if (!parsed.doc) {
-    Tell(ed, parsed.reason);
-    return false;
-  }
-  xmlDocPtr doc = parsed.doc.get();
-  xmlNodePtr root = xmlDocGetRootElement(doc);
-  xmlNodePtr slide = FirstElementNamed(root, "slide");
-  xmlNodePtr cursor = FirstElementNamed(root, "cursor");
-  if (slide == nullptr || cursor == nullptr) {
-    ShowError(ed, XML_ERR_INTERNAL_ERROR,
-              ShowPath(ed.TemplatePath()) + QStringLiteral(": no <") +
-                  QLatin1String(slide == nullptr ? "slide" : "cursor") + QStringLiteral("> element"));
-    return false;
-  }
-
-  static const char* const kSceneAttrs[3] = {"pos", "caption", "image"};
-  static const char* const kPointAttrs[3] = {"t", "x", "y"};
-  bool built = true;
-  const int sldCnt = std::clamp<int>(ed.SldCnt, 0, kSlots);
-  for (int i = 0; built && i < sldCnt; ++i) {
-    const SlideRecord& s = ed.Sld[i];
-    const QByteArray values[3] = {FormatXmlNumber(s.pos).toLatin1(), XmlText(s.caption), XmlText(s.image)};
-    built = AddElement(doc, slide, "scene", kSceneAttrs, values);
-  }
-  const int curCnt = std::clamp<int>(ed.CurCnt, 0, kSlots);
-  for (int i = 0; built && i < curCnt; ++i) {
-    const PointRecord& p = ed.Cur[i];
-    const QByteArray values[3] = {FormatXmlNumber(p.t).toLatin1(), XmlText(p.x), XmlText(p.y)};
-    built = AddElement(doc, cursor, "p", kPointAttrs, values);
-  }
-  if (!built) {
-    ShowError(ed, XML_ERR_NO_MEMORY, QStringLiteral("Out of memory while building the document"));
-    return false;
-  }
-
-  xmlChar* text = nullptr;
-  int size = 0;
-  {
-    ParseErrors errors;
-    ErrorScope scope(&errors);
-    xmlDocDumpMemoryEnc(doc, &text, &size, reinterpret_cast<const char*>(doc->encoding));
-  }
-  if (text == nullptr) {
-    ShowError(ed, XML_ERR_UNSUPPORTED_ENCODING, QStringLiteral("Cannot write the document"));
-    return false;
-  }
-  const QByteArray out(reinterpret_cast<const char*>(text), size);
-  xmlFree(text);
-  // content.xml is replaced whole, never written through a link that leads out of the folder, and
-  // a read-only one is left alone whoever runs the program.
-  if (const FileError e = ReplaceDataFile(contentPath, ed.DataFolder, out); !e.ok()) {
-    if (e.refusal != Refusal::None)
-      Tell(ed, e.description + QLatin1Char('\r') + QStringLiteral("保存できません。"));
-    else
-      ShowError(ed, e.errnum, ShowPath(contentPath) + QStringLiteral(": ") + e.description);
-    return false;
-  }
-  ed.history->SetContent(IdentifyBytes(contentPath, out));
-  // The file holds the tables now: their journal ends at once, not when the report is closed (a
-  // crash meanwhile would leave a journal of a file that is no more).
-  MarkHistorySaved(ed);
-  Tell(ed, QStringLiteral("保存しました。") + QLatin1Char('\r') + ShowPath(ed.DataFolder));
-  return true;
-}
 
 }  // namespace kemo

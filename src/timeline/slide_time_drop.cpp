@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "document/editor.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "timeline/timeline_view.h"
 #include "timing/time_change.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "playback/time_text.h"
+#include "document/time_text.h"
 
 namespace kemo {
 

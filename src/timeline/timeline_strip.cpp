@@ -16,7 +16,7 @@
 #include "platform/picture_file.h"
 #include "platform/record_set.h"
 #include "playback/playback.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 #include "slides/slide_display.h"
 #include "timeline/slide_time_drop.h"
 

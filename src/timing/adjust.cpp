@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "document/editor.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 
 namespace kemo {
 

@@ -18,7 +18,7 @@
 #include "document/tables.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 
 namespace kemo {
 

@@ -6,7 +6,7 @@
 
 #include "document/editor.h"
 #include "document/history.h"
-#include "playback/time_text.h"
+#include "document/time_text.h"
 
 namespace kemo {
 
