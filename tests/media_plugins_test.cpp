@@ -43,20 +43,24 @@ TEST(MediaPlugins, SoundOutputIsFoundWhereTheSoundServersClientsLookForIt) {
     GTEST_SKIP() << "this machine has a sound device";
   QTemporaryDir runtime;
   ASSERT_TRUE(runtime.isValid());
-  const QByteArray saved[] = {qgetenv("PULSE_SERVER"), qgetenv("PULSE_RUNTIME_PATH"), qgetenv("XDG_RUNTIME_DIR")};
+  const QByteArray saved[] = {qgetenv("PULSE_SERVER"), qgetenv("PULSE_RUNTIME_PATH"), qgetenv("XDG_RUNTIME_DIR"),
+                              qgetenv("GST_PLUGIN_FEATURE_RANK")};
   struct Case {
     const char* name;
     const char* pulseServer;
     const char* socketBelowRuntime;  // a file made at this place below XDG_RUNTIME_DIR
     bool pulseRuntimePath;           // PULSE_RUNTIME_PATH names the runtime folder itself
+    const char* gstRank;             // GST_PLUGIN_FEATURE_RANK
     bool present;
   };
   const Case cases[] = {
-      {"nothing", nullptr, nullptr, false, false},
-      {"a server named", "unix:/nowhere/native", nullptr, false, true},
-      {"the session's socket", nullptr, "pulse/native", false, true},
-      {"a socket elsewhere in the runtime folder", nullptr, "other/native", false, false},
-      {"PULSE_RUNTIME_PATH's socket", nullptr, "native", true, true},
+      {"nothing", nullptr, nullptr, false, nullptr, false},
+      {"a server named", "unix:/nowhere/native", nullptr, false, nullptr, true},
+      {"the session's socket", nullptr, "pulse/native", false, nullptr, true},
+      {"a socket elsewhere in the runtime folder", nullptr, "other/native", false, nullptr, false},
+      {"PULSE_RUNTIME_PATH's socket", nullptr, "native", true, nullptr, true},
+      {"a sink ranked first for GStreamer", nullptr, nullptr, false, "fakeaudiosink:MAX", true},
+      {"another feature ranked", nullptr, nullptr, false, "avdec_h264:MAX", false},
   };
   for (const Case& c : cases) {
     QDir(runtime.path()).removeRecursively();
@@ -69,9 +73,10 @@ TEST(MediaPlugins, SoundOutputIsFoundWhereTheSoundServersClientsLookForIt) {
     }
     c.pulseServer ? qputenv("PULSE_SERVER", c.pulseServer) : qunsetenv("PULSE_SERVER");
     c.pulseRuntimePath ? qputenv("PULSE_RUNTIME_PATH", runtime.path().toLocal8Bit()) : qunsetenv("PULSE_RUNTIME_PATH");
+    c.gstRank ? qputenv("GST_PLUGIN_FEATURE_RANK", c.gstRank) : qunsetenv("GST_PLUGIN_FEATURE_RANK");
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     EXPECT_EQ(SoundOutputPresent(), c.present) << c.name;
   }
-  const char* names[] = {"PULSE_SERVER", "PULSE_RUNTIME_PATH", "XDG_RUNTIME_DIR"};
-  for (int i = 0; i < 3; ++i) saved[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], saved[i]);
+  const char* names[] = {"PULSE_SERVER", "PULSE_RUNTIME_PATH", "XDG_RUNTIME_DIR", "GST_PLUGIN_FEATURE_RANK"};
+  for (int i = 0; i < 4; ++i) saved[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], saved[i]);
 }

@@ -51,6 +51,9 @@ void LeaveOutCaptureDevices() {
 
 bool SoundOutputPresent() {
   if (!qEnvironmentVariableIsEmpty("PULSE_SERVER")) return true;
+  // A sink the user ranked first for GStreamer (fakeaudiosink for a machine that plays to nowhere)
+  // takes the sound whatever devices there are.
+  if (qEnvironmentVariable("GST_PLUGIN_FEATURE_RANK").contains(QStringLiteral("audiosink"))) return true;
   // Where the PulseAudio client library looks for its server's socket (a server of the session, one
   // of the system), as PipeWire's PulseAudio server puts it there too.
   QStringList sockets;
