@@ -197,6 +197,8 @@ void BM_LibxmlSaveFloor(benchmark::State& state) {
   QByteArray last;
   for (auto _ : state) {
     xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
+    // Names interned once, as in a parsed document, instead of copied for every element.
+    doc->dict = xmlDictCreate();
     doc->encoding = xmlStrdup(BAD_CAST "UTF-8");
     xmlNodePtr root = xmlNewDocNode(doc, nullptr, BAD_CAST "content", nullptr);
     xmlDocSetRootElement(doc, root);
