@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The desktop entry as a file manager uses it: `gio launch` of the installed entry with a folder whose
-# name has blanks and Japanese (its Exec line's %f expanded as the Desktop Entry Specification says)
+# name has blanks and Japanese (its Exec line's %f expanded as freedesktop.org's desktop-entry rules say)
 # starts the editor with that folder open. The start, with the video played, happens on a machine
 # without a sound device (no sound server, no sound card): its stderr must hold no line of the sound
 # libraries (ALSA, PulseAudio, OpenAL).
