@@ -475,6 +475,16 @@ TEST(ExportLecture, TheCommandLineSaysWhyItCannotExport) {
   ASSERT_TRUE(editor.waitForFinished(30000));
   EXPECT_EQ(editor.exitCode(), 2);
   EXPECT_FALSE(QFileInfo::exists(JoinPath(out.path(), QStringLiteral("a.mp4"))));
+  // A Video.flv that is a playlist never reaches the encoder, which would follow its addresses.
+  QTemporaryDir data;
+  test::WriteFile(JoinPath(data.path(), QStringLiteral("content.xml")),
+                  test::ContentXml({QStringLiteral("0|第1章|000.jpg")}, {}));
+  test::WriteFile(JoinPath(data.path(), QStringLiteral("Video.flv")), "#EXTM3U\nhttp://127.0.0.1:9/v.flv\n");
+  editor.start(EditorExecutable(), {QStringLiteral("--export"), data.path(), JoinPath(out.path(), QStringLiteral("b.mp4"))});
+  ASSERT_TRUE(editor.waitForFinished(30000));
+  EXPECT_NE(editor.exitCode(), 0);
+  EXPECT_TRUE(QString::fromLocal8Bit(editor.readAllStandardError()).contains(QStringLiteral("FLV形式の動画ファイルではありません")));
+  EXPECT_FALSE(QFileInfo::exists(JoinPath(out.path(), QStringLiteral("b.mp4"))));
 }
 
 // The slide frames are drawn while the encoder finds the video's length: a cancel then stops the

@@ -148,9 +148,18 @@ bool WriteExportFiles(const ExportSource& source, double duration, const QString
          WriteText(path(ExportFile::Graph), FilterGraph(PointerCrossesRightEdge(steps)));
 }
 
-ExportResult ExportLecture(const ExportSource& source, const QString& output, const ExportOptions& options) {
+QString PresenterRefusal(const ExportSource& source) {
   if (source.presenter.isEmpty())
-    return Fail(ShowPath(JoinPath(source.folder, QStringLiteral("Video.flv"))) + QStringLiteral("が見つかりません。"));
+    return ShowPath(JoinPath(source.folder, QStringLiteral("Video.flv"))) + QStringLiteral("が見つかりません。");
+  // Only a video that begins as its name says reaches the encoder: a FIFO would block it, a playlist
+  // would lead it onto the network or into other folders.
+  const VideoKind kind =
+      source.presenter.endsWith(QStringLiteral(".avi"), Qt::CaseInsensitive) ? VideoKind::Avi : VideoKind::Flv;
+  return VideoRefusal(source.presenter, source.folder, kind);
+}
+
+ExportResult ExportLecture(const ExportSource& source, const QString& output, const ExportOptions& options) {
+  if (const QString why = PresenterRefusal(source); !why.isEmpty()) return Fail(why);
   const OutputPlace place = CheckOutputPlace(output, source.folder, InputsOf(source));
   if (!place.refusal.isEmpty()) return Fail(place.refusal);
   const QString target = place.path;

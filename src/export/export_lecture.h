@@ -66,6 +66,10 @@ struct ExportOptions {
   std::function<bool(const ExportProgress&)> onProgress;
 };
 
+// Why the folder's presenter video may not reach the encoder ("" when it may): missing, or not a
+// regular file of the folder that begins as its name says.
+QString PresenterRefusal(const ExportSource& source);
+
 ExportResult ExportLecture(const ExportSource& source, const QString& output, const ExportOptions& options);
 
 // The encoder's work files for a video `duration` seconds long, written into `folder`: the pointer's

@@ -288,13 +288,7 @@ QString ChaptersVtt(const std::vector<SlideRecord>& slides, double duration) {
 }
 
 WebResult WriteWebPackage(const ExportSource& source, const QString& outDir, const WebOptions& options) {
-  if (source.presenter.isEmpty())
-    return Fail(ShowPath(JoinPath(source.folder, QStringLiteral("Video.flv"))) + QStringLiteral("が見つかりません。"));
-  // Only a video that begins as its name says reaches the encoder: a FIFO would block it, a playlist
-  // would lead it onto the network or into other folders.
-  const VideoKind kind =
-      source.presenter.endsWith(QStringLiteral(".avi"), Qt::CaseInsensitive) ? VideoKind::Avi : VideoKind::Flv;
-  if (const QString why = VideoRefusal(source.presenter, source.folder, kind); !why.isEmpty()) return Fail(why);
+  if (const QString why = PresenterRefusal(source); !why.isEmpty()) return Fail(why);
   const QString target = QDir::cleanPath(QFileInfo(outDir).absoluteFilePath());
   if (const QString why = WebOutputRefusal(source.folder, target); !why.isEmpty()) return Fail(why);
   const QString pageFolder = JoinPath(options.programFolder, QStringLiteral("web"));
