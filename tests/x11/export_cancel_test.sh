@@ -35,7 +35,8 @@ dlg=$(wait_window "動画に書き出し" 20) || fail "no save dialog"
 xdotool windowfocus --sync "$dlg"
 sleep 0.5
 xdotool key ctrl+a
-xdotool type --delay 10 "$OUT/講義.mp4"
+# (An ASCII name: xdotool types Japanese through a remapped key, which a busy server may drop.)
+xdotool type --delay 10 "$OUT/lecture.mp4"
 xdotool key Return
 progress=$(wait_window "^KemoEditor$" 30) || fail "no progress dialog"
 
