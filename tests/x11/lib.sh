@@ -10,6 +10,8 @@ export XDG_RUNTIME_DIR=$WORK/runtime
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 # The editor's work folders (under the user's cache) are the test's own.
 export XDG_CACHE_HOME=$WORK/cache
+# So are its settings (the recent folders, the timeline's place), whoever runs the test.
+export XDG_CONFIG_HOME=$WORK/config
 # So are its recovery journals: one left by another test's killed editor would be offered at start.
 export XDG_STATE_HOME=$WORK/state
 unset QT_QPA_PLATFORM
