@@ -156,6 +156,13 @@ TEST(Recovery, AtStartTheWorkIsOfferedNamingItsFolderWhichOpensRestored) {
   QDir(missing).removeRecursively();
   const QString awayPath = JournalPathFor(missing);
   ASSERT_TRUE(QFileInfo::exists(awayPath));
+  {
+    // The newest journal is offered first; two written within one tick of the file system's clock
+    // would otherwise come in either order.
+    QFile f(awayPath);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime);
+  }
   QFile::copy(journal, journal + QStringLiteral(".keep"));
 
   test::HistoryWindow second;

@@ -6,7 +6,7 @@
 source "$(dirname "$0")/lib.sh"
 
 DATA="$WORK/講義 3600"
-OUT="$WORK/出力"
+OUT="$WORK/out"  # ASCII: xdotool types Japanese through a remapped key, which it may drop
 mkdir -p "$DATA" "$OUT"
 ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i "testsrc=size=320x240:rate=15:duration=360" \
   -f lavfi -i "sine=frequency=440:sample_rate=22050:duration=360" -c:v flv -c:a libmp3lame -ar 22050 \
