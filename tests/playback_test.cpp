@@ -73,6 +73,15 @@ TEST(Playback, TimeTextRoundsWithCarryAndDecimalHalves) {
   EXPECT_EQ(RoundToWholeMilliseconds(0.0005), 1);
   EXPECT_EQ(RoundToWholeMilliseconds(1e-7), 0);
   EXPECT_EQ(RoundToWholeMilliseconds(1e300), 1'000'000'000'000'000'000LL);
+  // Times written with a half millisecond and times a hair either side of one, over hours: the
+  // rounding follows the decimal digits ("x.yyy5" up) wherever the binary form lies.
+  for (long long half = 1; half < 2 * 36'000'000LL; half += 7919) {
+    const double t = (half * 2 + 1) / 2000.0;  // a decimal half, e.g. 12.3455
+    EXPECT_EQ(RoundToWholeMilliseconds(t), half + 1) << t;
+    EXPECT_EQ(RoundToWholeMilliseconds(-t), -(half + 1)) << t;
+    EXPECT_EQ(RoundToWholeMilliseconds(std::nextafter(t, 0.0) - t * 1e-15), half) << t;
+    EXPECT_EQ(RoundToWholeMilliseconds(t + 1e-9), half + 1) << t;
+  }
 
   // Every text written reads back as the time it shows, exactly, also at the carries.
   for (double t : {0.0, 0.001, 5.9996, 12.3, 62.345, 599.9995, 5999.999, 6000.0, 12345.678}) {

@@ -3,6 +3,8 @@
 // the real executable's --check.
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
+#include <QSpinBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -432,6 +434,60 @@ TEST(TimingDialog, CheckSelectsTheRowAndFixesAsOneStep) {
   EXPECT_EQ(ed.ui.mnuEditUndo->text(), QStringLiteral("元に戻す：時間調整"));
   EXPECT_EQ(problems->rowCount(), 2);
   dialog->close();
+}
+
+// "Move row N to a time" and "move row N to the playback position" through the dialog's fields:
+// the offset is the row's distance to the target, applied to the chosen rows as one step; a row
+// that is not there or a time that does not parse is named and changes nothing.
+TEST(TimingDialog, MovesARowToATimeOrToThePlaybackPosition) {
+  struct Case {
+    int mode, rowTable, row;
+    const char* time;
+    double position;
+    std::vector<double> slides, points;
+    const char* refusal;
+  };
+  const Case cases[] = {
+      {1, 0, 2, "00:25.000", 0, {5, 25, 45}, {6, 35}, nullptr},            // slide 2 from 20 s to 25 s
+      {2, 1, 2, "", 27.5, {}, {}, "スライド 1（00:00.000 → -00:02.500）が0秒より前"},  // before the start
+      {2, 1, 1, "", 3.25, {2.25, 22.25, 42.25}, {3.25, 32.25}, nullptr},    // point 1 to the player's 3.25 s
+      {1, 0, 4, "00:25.000", 0, {0, 20, 40}, {1, 30}, "スライド 4"},         // no such row
+      {1, 0, 1, "12:xx", 0, {0, 20, 40}, {1, 30}, "「12:xx」"},             // not a time
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode * 100 + c.row);
+    test::Window w;
+    QTemporaryDir dir;
+    w.OpenFolder(dir.path(), {"0|一|a.jpg", "20|二|b.jpg", "40|三|c.jpg"}, {"1|0.5|0.5", "30|0.5|0.5"});
+    Editor& ed = w.ed();
+    w.player.duration = 120;
+    w.player.SetPositionNow(c.position);
+    ed.ui.frmMain->findChild<QAction*>(QStringLiteral("mnuEditTiming"))->trigger();
+    auto* dialog = ed.ui.frmMain->findChild<TimingDialog*>(QStringLiteral("dlgTiming"));
+    ASSERT_NE(dialog, nullptr);
+    dialog->ShowTab(0);
+    dialog->findChild<QComboBox*>(QStringLiteral("cbShiftTarget"))->setCurrentIndex(2);  // both
+    dialog->findChild<QComboBox*>(QStringLiteral("cbShiftMode"))->setCurrentIndex(c.mode);
+    dialog->findChild<QComboBox*>(QStringLiteral("cbShiftRowTable"))->setCurrentIndex(c.rowTable);
+    dialog->findChild<QSpinBox*>(QStringLiteral("txtShiftRow"))->setValue(c.row);
+    if (c.mode == 1) dialog->findChild<QLineEdit*>(QStringLiteral("txtShiftTime"))->setText(QString::fromUtf8(c.time));
+    const QString info = dialog->findChild<QLabel*>(QStringLiteral("lbShiftInfo"))->text();
+    const int steps = ed.history->Index();
+    dialog->findChild<QPushButton*>(QStringLiteral("cbShiftApply"))->click();
+    test::Pump(50);
+    if (c.refusal) {
+      EXPECT_TRUE(info.contains(QString::fromUtf8(c.refusal))) << info.toStdString();
+      EXPECT_EQ(ed.history->Index(), steps);
+      EXPECT_EQ(ed.Sld[1].pos, 20.0);
+      EXPECT_EQ(ed.Cur[1].t, 30.0);
+    } else {
+      EXPECT_EQ(info, QStringLiteral("5行が変わります。"));
+      EXPECT_EQ(ed.history->Index(), steps + 1);
+      for (int i = 0; i < 3; ++i) EXPECT_EQ(ed.Sld[i].pos, c.slides[i]) << "slide " << i + 1;
+      for (int i = 0; i < 2; ++i) EXPECT_EQ(ed.Cur[i].t, c.points[i]) << "point " << i + 1;
+    }
+    dialog->close();
+  }
 }
 
 // The anchors typed in the dialog stay with their folder (in the user's state, nothing written into

@@ -19,6 +19,15 @@ long long RoundToWholeMilliseconds(double seconds) {
   seconds = std::clamp(seconds, -kLimit, kLimit);
   const bool negative = seconds < 0;
   const double magnitude = negative ? -seconds : seconds;
+  // Away from a half millisecond, the nearest whole millisecond of the double is that of its
+  // decimal form: the two differ by far less than the margin. Only near a half is the form written.
+  const double scaled = magnitude * 1000.0;
+  const double floor = std::floor(scaled);
+  const double fraction = scaled - floor;
+  if (std::abs(fraction - 0.5) > scaled * 1e-13 + 1e-12) {
+    const long long total = static_cast<long long>(floor) + (fraction > 0.5 ? 1 : 0);
+    return negative ? -total : total;
+  }
   // The shortest decimal form that reads back as this double ("4.0005", "5.9996", "1e-07").
   char buf[64];
   const auto r = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed);

@@ -8,6 +8,12 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <future>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,7 +142,64 @@ std::vector<Problem> CheckTiming(const CheckTables& tables, const PictureStates&
   return out;
 }
 
-PictureStates ReadPictureStates(const QString& folder, const SlideRecord* slides, int slideCount) {
+namespace {
+
+// What one look at a name in the folder found: its status (0 or an errno) and what it is.
+struct NameLook {
+  int error = 0;
+  struct stat st {};
+};
+
+// Every entry of the folder looked at once, on a thread of its own, while content.xml is read: the
+// check then finds each picture's state without a second look. A folder with far more entries than
+// a lecture has pictures is not listed (the pictures are then looked at one by one).
+class FolderLooks {
+ public:
+  explicit FolderLooks(const QString& folder)
+      : worker_(std::async(std::launch::async, [path = QFile::encodeName(folder)] { return List(path); })) {}
+  const std::unordered_map<std::string, NameLook>* Get() {
+    if (!taken_) {
+      looks_ = worker_.get();
+      taken_ = true;
+    }
+    return looks_ ? &*looks_ : nullptr;
+  }
+
+ private:
+  static std::optional<std::unordered_map<std::string, NameLook>> List(const QByteArray& path) {
+    const int dir = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return std::nullopt;
+    const int listing = ::dup(dir);
+    DIR* d = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!d) {
+      if (listing >= 0) ::close(listing);
+      ::close(dir);
+      return std::nullopt;
+    }
+    std::unordered_map<std::string, NameLook> looks;
+    bool complete = true;
+    while (const dirent* e = ::readdir(d)) {
+      if (looks.size() > 4 * static_cast<size_t>(MaxRecords)) {
+        complete = false;
+        break;
+      }
+      NameLook look;
+      if (::fstatat(dir, e->d_name, &look.st, AT_SYMLINK_NOFOLLOW) != 0) look.error = errno;
+      looks.emplace(e->d_name, look);
+    }
+    ::closedir(d);
+    ::close(dir);
+    if (!complete) return std::nullopt;
+    return looks;
+  }
+
+  std::future<std::optional<std::unordered_map<std::string, NameLook>>> worker_;
+  std::optional<std::unordered_map<std::string, NameLook>> looks_;
+  bool taken_ = false;
+};
+
+PictureStates PictureStatesOf(const QString& folder, const SlideRecord* slides, int slideCount,
+                              const std::unordered_map<std::string, NameLook>* listed) {
   PictureStates states;
   const QByteArray base = QFile::encodeName(folder);
   const int dir = ::open(base.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -148,8 +211,19 @@ PictureStates ReadPictureStates(const QString& folder, const SlideRecord* slides
     PictureState state = PictureState::Unreadable;
     if (dir >= 0 && IsPlainFileName(name)) {
       // One look at the name itself; only a link is followed through the data-file checks.
-      struct stat st {};
-      if (::fstatat(dir, QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      const QByteArray encoded = QFile::encodeName(name);
+      NameLook look;
+      if (listed) {
+        const auto it = listed->find(std::string(encoded.constData(), encoded.size()));
+        if (it == listed->end())
+          look.error = ENOENT;
+        else
+          look = it->second;
+      } else if (::fstatat(dir, encoded.constData(), &look.st, AT_SYMLINK_NOFOLLOW) != 0) {
+        look.error = errno;
+      }
+      struct stat& st = look.st;
+      if (look.error != 0) {
         state = PictureState::Missing;
       } else if (S_ISLNK(st.st_mode)) {
         const QString path = JoinPath(folder, name);
@@ -171,6 +245,12 @@ PictureStates ReadPictureStates(const QString& folder, const SlideRecord* slides
   }
   if (dir >= 0) ::close(dir);
   return states;
+}
+
+}  // namespace
+
+PictureStates ReadPictureStates(const QString& folder, const SlideRecord* slides, int slideCount) {
+  return PictureStatesOf(folder, slides, slideCount, nullptr);
 }
 
 namespace {
@@ -271,6 +351,8 @@ FolderCheck CheckFolder(const QString& folder, const CheckOptions& options) {
     result.reason = ShowPath(ed->ContentPath()) + QStringLiteral("が見つかりません。");
     return result;
   }
+  // The folder's entries are looked at while content.xml is read.
+  FolderLooks looks(ed->DataFolder);
   ClearAllTables(*ed);
   // Rows past the limit are left out as opening the folder leaves them out, with a word said.
   if (ReadContentXml(*ed) != LoadResult::Loaded) {
@@ -283,7 +365,7 @@ FolderCheck CheckFolder(const QString& folder, const CheckOptions& options) {
   result.notes = messages.texts;
   result.videoLength = ReadVideoLength(ed->DataFolder);
   const CheckTables tables{ed->Sld.data(), ed->SldCnt, ed->Cur.data(), ed->CurCnt};
-  result.problems = CheckTiming(tables, ReadPictureStates(ed->DataFolder, ed->Sld.data(), ed->SldCnt),
+  result.problems = CheckTiming(tables, PictureStatesOf(ed->DataFolder, ed->Sld.data(), ed->SldCnt, looks.Get()),
                                 result.videoLength, options);
   return result;
 }
