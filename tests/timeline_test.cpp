@@ -300,6 +300,27 @@ TEST(TimelineStripWindow, DoubleClickSelectsTheGridRowAndTheGridScrollsTheStrip)
   EXPECT_EQ(w.strip->SelectedSlide(), 4);
 }
 
+// The slides' pictures come to the strip as they are decoded off the window's thread; a picture
+// that cannot be read leaves its slide without one.
+TEST(TimelineStripWindow, ThumbnailsArriveFromTheirPictures) {
+  StripWindow w;
+  test::WriteJpeg(JoinPath(w.folder, QStringLiteral("b.jpg")), 320, 240, Qt::red);
+  test::WriteFile(JoinPath(w.folder, QStringLiteral("c.jpg")), QByteArray("not a picture"));
+  w.strip->ResetFolder();  // the pictures looked at again
+  w.strip->SetView(TimelineView{0, 0.05});
+  const QRect slides = TimelineRows::For(w.strip->rect()).slides;
+  const auto colourAt = [&](double t) {
+    const QImage shot = w.strip->grab().toImage();
+    return shot.pixelColor(static_cast<int>(w.strip->View().XOf(t)) + 3 + kThumbWidth / 2, slides.center().y());
+  };
+  QColor b, c;
+  const auto red = [](const QColor& k) { return k.red() > 200 && k.green() < 80 && k.blue() < 80; };
+  for (int i = 0; i < 250 && !red(b = colourAt(10)); ++i) test::Pump(20);
+  c = colourAt(20);
+  EXPECT_TRUE(red(b)) << b.name().toStdString();
+  EXPECT_GT(c.green(), 150) << c.name().toStdString();  // the slide's own colour, no picture
+}
+
 TEST(TimelineView, SnapTargetsAndNeighbourLimits) {
   // Silences from the finest level: quiet runs of at least the asked length, their edges exact.
   WaveformPeaks peaks;

@@ -26,7 +26,7 @@ namespace {
 
 constexpr double kEdgeGrabPixels = 4;
 constexpr double kSnapPixels = 6;
-constexpr int kThumbLoadsPerPaint = 6;
+constexpr int kThumbsQueued = 32;
 constexpr int kMaxThumbs = 400;
 
 quint64 Mix(quint64 h, quint64 v) { return (h ^ v) * 0x100000001b3ULL; }
@@ -41,6 +41,12 @@ TimelineStrip::TimelineStrip(Editor& ed, QWidget* parent) : QWidget(parent), ed_
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMinimumHeight(kTimelineHeight);
   scene_.thumbnail = [this](int i) { return Thumbnail(i); };
+  thumbPool_.setMaxThreadCount(1);
+}
+
+TimelineStrip::~TimelineStrip() {
+  thumbPool_.clear();
+  thumbPool_.waitForDone();
 }
 
 void TimelineStrip::PeaksChanged() {
@@ -64,6 +70,9 @@ void TimelineStrip::ResetFolder() {
   peaks_ = WaveformPeaks();
   soundDuration_ = -1;
   thumbs_.clear();
+  thumbsLoading_.clear();
+  thumbPool_.clear();
+  ++thumbGeneration_;
   viewSet_ = false;
   selected_ = -1;
   drag_ = Drag::None;
@@ -181,15 +190,27 @@ const QImage* TimelineStrip::Thumbnail(int slide) {
   const QString& name = images_[slide];
   auto it = thumbs_.constFind(name);
   if (it != thumbs_.constEnd()) return &it.value();
-  // A few pictures are decoded per drawing; the rest come with the next ones.
-  if (thumbLoadsLeft_ <= 0) {
-    thumbsPending_ = true;
-    return nullptr;
+  if (name.isEmpty()) return &thumbs_.insert(name, QImage()).value();
+  // Decoded on the strip's thread; the strip is drawn again as each arrives.
+  if (!thumbsLoading_.contains(name) && thumbsLoading_.size() < kThumbsQueued) {
+    thumbsLoading_.insert(name);
+    const QString path = SlideImagePath(ed_, name);
+    const quint64 generation = thumbGeneration_;
+    thumbPool_.start([this, name, path, generation] {
+      const QImage image = ReadPictureFile(path, QSize(kThumbWidth, kThumbHeight));
+      QMetaObject::invokeMethod(
+          this, [this, name, image, generation] { ThumbnailArrived(name, image, generation); }, Qt::QueuedConnection);
+    });
   }
-  --thumbLoadsLeft_;
+  return nullptr;
+}
+
+void TimelineStrip::ThumbnailArrived(const QString& name, const QImage& image, quint64 generation) {
+  if (generation != thumbGeneration_) return;
+  thumbsLoading_.remove(name);
   if (thumbs_.size() >= kMaxThumbs) thumbs_.clear();
-  QImage img = name.isEmpty() ? QImage() : ReadPictureFile(SlideImagePath(ed_, name), QSize(kThumbWidth, kThumbHeight));
-  return &thumbs_.insert(name, img).value();
+  thumbs_.insert(name, image);
+  Invalidate();
 }
 
 void TimelineStrip::paintEvent(QPaintEvent*) {
@@ -216,15 +237,12 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
     scene_.pointTimes = &pointTimes_;
     scene_.pointGaps = &gaps_;
     scene_.selectedSlide = selected_;
-    thumbLoadsLeft_ = kThumbLoadsPerPaint;
-    thumbsPending_ = false;
     QPainter ip(&sceneImage_);
     ip.setFont(font());
     PaintTimeline(ip, rect(), scene_);
     if (!isEnabled()) ip.fillRect(rect(), QColor(255, 255, 255, 90));
     scene_.slides = &slides_;
-    sceneDirty_ = thumbsPending_;
-    if (thumbsPending_) QTimer::singleShot(15, this, [this] { update(); });
+    sceneDirty_ = false;
   }
   QPainter p(this);
   p.drawImage(0, 0, sceneImage_);

@@ -6,6 +6,8 @@
 // (or moved with ←/→) to give the slide a new time, one registered change per drop.
 #include <QHash>
 #include <QImage>
+#include <QSet>
+#include <QThreadPool>
 #include <QWidget>
 #include <vector>
 
@@ -20,6 +22,7 @@ class TimelineStrip : public QWidget {
   Q_OBJECT
  public:
   explicit TimelineStrip(Editor& ed, QWidget* parent = nullptr);
+  ~TimelineStrip() override;
 
   // The peaks shown (the owner fills them as they arrive, then calls PeaksChanged).
   WaveformPeaks& Peaks() { return peaks_; }
@@ -70,6 +73,7 @@ class TimelineStrip : public QWidget {
   void SeekTo(double t);
   bool CanSeek() const;
   const QImage* Thumbnail(int slide);
+  void ThumbnailArrived(const QString& name, const QImage& image, quint64 generation);
 
   Editor& ed_;
   WaveformPeaks peaks_;
@@ -97,9 +101,12 @@ class TimelineStrip : public QWidget {
   int groupLo_ = -1, groupHi_ = -1;
   qint64 lastScrubMs_ = 0;
 
+  // The slides' small pictures, decoded on a thread of their own (a slow share never holds the
+  // window); a folder of its own for each generation.
   QHash<QString, QImage> thumbs_;
-  int thumbLoadsLeft_ = 0;
-  bool thumbsPending_ = false;
+  QSet<QString> thumbsLoading_;
+  quint64 thumbGeneration_ = 0;
+  QThreadPool thumbPool_;  // last: its threads end before the strip's fields go
 };
 
 }  // namespace kemo
