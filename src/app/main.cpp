@@ -96,6 +96,11 @@ int main(int argc, char** argv) {
                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(&qtJapanese);
 
+  // The icon theme is looked up only once the window is on the screen: the toolkit's standard
+  // icons (the menu bar's extension button) take its built-in pictures meanwhile, and the theme's
+  // index would otherwise be read before the first drawing.
+  const QStringList iconThemePaths = QIcon::themeSearchPaths();
+  QIcon::setThemeSearchPaths({});
   auto player = kemo::CreateQtMediaPlayer();
   kemo::QtMessageBoxes messages;
   kemo::QtFileDialogs dialogs;
@@ -133,7 +138,8 @@ int main(int argc, char** argv) {
   window.show();
   // What the window need not wait for is done once it is seen: its icon, and the start of the media
   // and sound machinery (which the first video or beep would otherwise do).
-  kemo::AfterFirstPaint(&window, [&player, &beeper] {
+  kemo::AfterFirstPaint(&window, [&player, &beeper, iconThemePaths] {
+    QIcon::setThemeSearchPaths(iconThemePaths);
     SetWindowIcon();
     player->Prepare();
     beeper.Prepare();
