@@ -14,4 +14,10 @@ void TuneHeap() {
 #endif
 }
 
+void ReturnFreedHeap() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
+
 }  // namespace kemo

@@ -8,4 +8,8 @@ namespace kemo {
 // page fault, which on a virtual machine costs more than the parse itself. Call first thing in main.
 void TuneHeap();
 
+// Hands the heap's free pages back to the system (the kept memory above): called once a folder is
+// open, when a lecture's reading has freed its parse and the memory would otherwise stay resident.
+void ReturnFreedHeap();
+
 }  // namespace kemo

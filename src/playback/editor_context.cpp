@@ -1,6 +1,9 @@
 // The rooms' side of the editor's context: it bundles each subsystem's own state, and wires the
 // document's views to the procedures that show the tables (the stage, its markers, the recording
 // panel, the slide editor), so that the document refreshes them without knowing them.
+#include <QTimer>
+
+#include "platform/heap.h"
 #include "document/editor.h"
 #include "playback/playback_state.h"
 #include "playback/stage_view.h"
@@ -19,6 +22,8 @@ DocumentViews RoomViews() {
     BuildStageView(ed);
     LayoutPointMarkers(ed, false);
     TellPointsOutOfOrder(ed);
+    // What reading the file took and freed goes back to the system once the window is idle.
+    QTimer::singleShot(0, [] { ReturnFreedHeap(); });
   };
   v.PointsChanged = [](Editor& ed, int pointRow) {
     LayoutPointMarkers(ed, false);
