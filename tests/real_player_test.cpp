@@ -545,5 +545,14 @@ TEST_F(RealPlayer, ThePositionBarJumpsWhereClickedAndPagesByTenSeconds) {
     EXPECT_NEAR(play->height(), 26 * times, times) << times;
     EXPECT_NEAR(slider->height(), 26 * times, times) << times;
     EXPECT_GE(play->iconSize().height(), 16 * times - times) << times;
+    // The symbols are drawn at the device's pixels (here a screen at 200 %), not taken from a
+    // 16-pixel picture of the icon theme, and the play symbol has ink in its middle.
+    for (auto* b : w.window->findChildren<QToolButton*>()) {
+      if (!b->objectName().startsWith(QLatin1String("WMPV_"))) continue;
+      const QImage drawn = b->icon().pixmap(b->iconSize(), 2.0).toImage();
+      EXPECT_EQ(drawn.size(), b->iconSize() * 2) << b->objectName().toStdString() << " " << times;
+    }
+    const QImage symbol = play->icon().pixmap(play->iconSize(), 2.0).toImage();
+    EXPECT_GT(qAlpha(symbol.pixel(symbol.width() / 2, symbol.height() / 2)), 200) << times;
   }
 }
