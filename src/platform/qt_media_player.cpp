@@ -5,6 +5,7 @@
 #include <QBoxLayout>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -97,6 +98,17 @@ class PositionBar : public QSlider {
       }
     }
     QSlider::mousePressEvent(e);
+  }
+};
+
+// The position bar's handle and groove grow with the layout above the design size, as the bar does.
+class ScaledSliderStyle : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    const int base = QProxyStyle::pixelMetric(metric, option, widget);
+    if (metric == PM_SliderLength || metric == PM_SliderThickness || metric == PM_SliderControlThickness)
+      return static_cast<int>(std::lround(base * std::max(1.0, LayoutScale())));
+    return base;
   }
 };
 
@@ -266,6 +278,9 @@ class QtMediaPlayer : public MediaPlayer {
     stopButton->setToolTip(QStringLiteral("停止"));
     slider_ = new PositionBar(Qt::Horizontal, view);
     slider_->setObjectName(QStringLiteral("WMPV_position"));
+    auto* sliderStyle = new ScaledSliderStyle;
+    sliderStyle->setParent(slider_);
+    slider_->setStyle(sliderStyle);
     slider_->setRange(0, 0);
     slider_->setSingleStep(1000);
     slider_->setPageStep(10000);
