@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QSlider>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <QToolButton>
 #include <QVideoFrame>
@@ -539,11 +540,29 @@ TEST_F(RealPlayer, ThePositionBarJumpsWhereClickedAndPagesByTenSeconds) {
   // The bar grows with the layout like every other control: 26 pixels high at the design size.
   auto* play = w.window->findChild<QToolButton*>(QStringLiteral("WMPV_play"));
   ASSERT_NE(play, nullptr);
+  QSize designHandle;
   for (int times : {1, 3}) {
     w.window->resize(FrmMain::DesignClientSize() * times + QSize(0, w.window->menuBar()->sizeHint().height()));
     test::Pump(100);
     EXPECT_NEAR(play->height(), 26 * times, times) << times;
     EXPECT_NEAR(slider->height(), 26 * times, times) << times;
     EXPECT_GE(play->iconSize().height(), 16 * times - times) << times;
+    // The symbols are drawn at the device's pixels (here a screen at 200 %), not taken from a
+    // 16-pixel picture of the icon theme, and the play symbol has ink in its middle.
+    for (auto* b : w.window->findChildren<QToolButton*>()) {
+      if (!b->objectName().startsWith(QLatin1String("WMPV_"))) continue;
+      const QImage drawn = b->icon().pixmap(b->iconSize(), 2.0).toImage();
+      EXPECT_EQ(drawn.size(), b->iconSize() * 2) << b->objectName().toStdString() << " " << times;
+    }
+    // So does the position bar's handle.
+    QStyleOptionSlider opt;
+    opt.initFrom(slider);
+    opt.orientation = Qt::Horizontal;
+    opt.maximum = slider->maximum();
+    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, slider);
+    if (times == 1) designHandle = handle.size();
+    EXPECT_GE(handle.width(), designHandle.width() * times - times) << times;
+    const QImage symbol = play->icon().pixmap(play->iconSize(), 2.0).toImage();
+    EXPECT_GT(qAlpha(symbol.pixel(symbol.width() / 2, symbol.height() / 2)), 200) << times;
   }
 }

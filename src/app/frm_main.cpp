@@ -377,7 +377,11 @@ void FrmMain::FitToScreen() {
   const QSize room = avail.size() - frame - QSize(0, menu);
   double scale = std::min(static_cast<double>(room.width()) / design.width(),
                           static_cast<double>(room.height()) / design.height());
-  scale = std::clamp(scale, kMinLayoutScale, 1.0);
+  // A screen that does not hold three quarters of the design (1280 x 720 at 150 %) sets the smallest
+  // size itself; the texts are fitted to it.
+  const double smallest = std::clamp(scale, 0.25, kMinLayoutScale);
+  centralWidget()->setMinimumSize(static_cast<int>(design.width() * smallest), static_cast<int>(design.height() * smallest));
+  scale = std::clamp(scale, smallest, 1.0);
   const QSize client(static_cast<int>(design.width() * scale), static_cast<int>(design.height() * scale));
   resize(client + QSize(0, menu));
   const double screenTwips = PixelsPerTwip() / LayoutScale();

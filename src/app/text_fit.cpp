@@ -8,14 +8,18 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTextDocument>
-#include <functional>
+
+#include "platform/twips.h"
 
 namespace kemo {
 
 namespace {
 
 constexpr double kStep = 0.25;      // points
-constexpr double kSmallest = 5.0;  // points: below this nothing reads anyway
+constexpr double kSmallest = 3.0;   // points: reached only on a screen smaller than the design's minimum
+constexpr const char* kFittedFor = "kemoFittedFor";    // text, size and font the font was last fitted for
+constexpr const char* kOwnFont = "kemoOwnFont";        // the font set on the control before it was fitted
+constexpr const char* kInherits = "kemoInheritsFont";  // the control took its parent's font before
 
 // True when the widget's text, in the font f, fits its box.
 bool Fits(QWidget* w, const QFont& f) {
@@ -53,17 +57,71 @@ QString TextOf(QWidget* w) {
   return {};
 }
 
+QString FittedFor(QWidget* w) {
+  return TextOf(w) + QLatin1Char('\x1f') + QString::number(w->width()) + QLatin1Char('x') +
+         QString::number(w->height()) + QLatin1Char('\x1f') + w->font().toString();
+}
+
+// The font the control shows when its text fits: its design font at the present scale, its
+// parent's, or the one it was given.
+QFont FullFont(QWidget* w) {
+  if (const double design = ScaledDesignPoints(w); design > 0) {
+    QFont f = w->font();
+    f.setPointSizeF(design);
+    return f;
+  }
+  if (w->property(kInherits).toBool()) return w->parentWidget() ? w->parentWidget()->font() : w->font();
+  const QVariant own = w->property(kOwnFont);
+  return own.isValid() ? own.value<QFont>() : w->font();
+}
+
+void FitText(QWidget* w) {
+  if (TextOf(w).isEmpty() || w->width() <= 0 || w->height() <= 0) return;
+  if (w->property(kFittedFor).toString() == FittedFor(w)) return;
+  if (!w->property(kInherits).isValid() && !w->property(kOwnFont).isValid()) {
+    // What to go back to once the text fits again.
+    if (w->testAttribute(Qt::WA_SetFont))
+      w->setProperty(kOwnFont, w->font());
+    else
+      w->setProperty(kInherits, true);
+  }
+  const QFont full = FullFont(w);
+  QFont f = full;
+  if (f.pointSizeF() > 0)
+    while (f.pointSizeF() - kStep >= kSmallest && !Fits(w, f)) f.setPointSizeF(f.pointSizeF() - kStep);
+  if (w->property(kInherits).toBool() && ScaledDesignPoints(w) <= 0 && f == full) {
+    if (w->testAttribute(Qt::WA_SetFont)) w->setFont(QFont());  // its parent's again, following it from now on
+  } else if (f != w->font()) {
+    w->setFont(f);
+  }
+  w->setProperty(kFittedFor, FittedFor(w));
+}
+
+// Fits a control's text before it is drawn, whenever its text, size or font changed since.
+class TextWatch : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Paint && o->isWidgetType()) FitText(static_cast<QWidget*>(o));
+    return false;
+  }
+};
+
+QObject* Watch() {
+  static TextWatch watch;
+  return &watch;
+}
+
 }  // namespace
 
 void FitTexts(QWidget* root) {
   if (!root) return;
   for (QWidget* w : root->findChildren<QWidget*>()) {
     if (!qobject_cast<QLabel*>(w) && !qobject_cast<QAbstractButton*>(w)) continue;
-    if (TextOf(w).isEmpty() || w->width() <= 0 || w->height() <= 0) continue;
-    QFont f = w->font();
-    if (f.pointSizeF() <= 0 || Fits(w, f)) continue;
-    while (f.pointSizeF() - kStep >= kSmallest && !Fits(w, f)) f.setPointSizeF(f.pointSizeF() - kStep);
-    w->setFont(f);
+    // Installed again, it stays one filter.
+    w->removeEventFilter(Watch());
+    w->installEventFilter(Watch());
+    FitText(w);
   }
 }
 

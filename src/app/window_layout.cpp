@@ -22,6 +22,7 @@ namespace {
 
 constexpr double kEverywhere = std::numeric_limits<double>::max();
 constexpr const char* kSpareProperty = "kemoSpareHeight";
+constexpr const char* kTextsFitted = "kemoTextsFitted";
 
 // A line across the middle of a grid, in the twips of the grid's container.
 double MiddleOf(const QWidget* grid) {
@@ -105,7 +106,10 @@ void LayOutForClientArea(Controls& ui, QWidget* client, const QSize& design) {
     ApplyLayoutScale(client);
     FitTexts(client);
     KeepInsideFrame(ui.fDialog[0], ui.frMain);
+  } else if (!client->property(kTextsFitted).toBool()) {
+    FitTexts(client);  // the design size: the texts set later are fitted as well
   }
+  client->setProperty(kTextsFitted, true);
   // A window wider than the design's shape keeps the layout in its middle.
   if (!ui.frMain) return;
   const double wide = PixelsToTwips(client->width()) - kDesignClientWidth;

@@ -17,6 +17,7 @@
 #include "document/tables.h"
 #include "platform/file_dialogs.h"
 #include "platform/media_player.h"
+#include "platform/folder_check.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/record_set.h"
@@ -358,8 +359,10 @@ bool OpenGivenFolder(Editor& ed, const QString& folder) {
 QString FolderPickerStart(const Editor& ed) {
   const QString last = ed.document.LastDataFolder;
   if (!last.isEmpty()) {
-    const QFileInfo parent(QFileInfo(last).absolutePath());
-    if (parent.isDir()) return QDir::cleanPath(parent.absoluteFilePath());
+    // The last folder may lie on a share that no longer answers: the window waits for it half a
+    // second at most, and the picker then starts at home.
+    const QString parent = QDir::cleanPath(QFileInfo(last).absolutePath());
+    if (IsFolderWithin(parent, 500)) return parent;
   }
   return QDir::homePath();
 }

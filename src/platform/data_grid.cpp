@@ -80,6 +80,7 @@ void DataGrid::Bind(RecordSet* rs) {
     connect(rs_, &QAbstractItemModel::modelReset, this, [this] { FollowRecordSet(rs_->CurrentRow()); });
     FollowRecordSet(rs_->CurrentRow());
   }
+  FitFonts();
 }
 
 void DataGrid::FollowRecordSet(int row) {
@@ -207,13 +208,11 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void DataGrid::SetGridFont(const QString& family, double pointSize, bool headerBold) {
-  QFont f = font();
-  f.setFamilies({family, QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans")});
-  SetDesignFont(this, f, pointSize);
-  QFont h = f;
-  h.setBold(headerBold);
-  SetDesignFont(horizontalHeader(), h, pointSize);
-  if (rowTwips_ > 0) ApplyRowHeight();
+  designFont_ = font();
+  designFont_.setFamilies({family, QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans")});
+  designPoints_ = pointSize;
+  headerBold_ = headerBold;
+  ApplyScaledLengths();
 }
 
 void DataGrid::SetRowHeightTwips(double twips) {
@@ -222,22 +221,91 @@ void DataGrid::SetRowHeightTwips(double twips) {
 }
 
 void DataGrid::ApplyRowHeight() {
-  verticalHeader()->setDefaultSectionSize(std::max(TwipsToPixels(rowTwips_), fontMetrics().height() + 2));
+  if (rowTwips_ > 0)
+    verticalHeader()->setDefaultSectionSize(std::max(TwipsToPixels(rowTwips_), fontMetrics().height() + 2));
 }
 
 void DataGrid::SetColumnWidthTwips(int column, double twips) {
   columnTwips_[column] = twips;
-  setColumnWidth(column, TwipsToPixels(twips));
+  ApplyScaledLengths();
+}
+
+void DataGrid::SetColumnWidestText(int column, const QString& text) {
+  widestText_[column] = text;
+  FitFonts();
+}
+
+// The columns at the present scale. Below the design size the room the layout leaves beside the
+// columns becomes narrower than the scroll bar, which keeps its size: the widest column gives up
+// the difference, so that no column runs under the bar.
+void DataGrid::ApplyScaledLengths() {
+  QMap<int, int> widths;
+  int total = 0;
+  for (auto it = columnTwips_.cbegin(); it != columnTwips_.cend(); ++it) {
+    widths[it.key()] = TwipsToPixels(it.value());
+    total += widths[it.key()];
+  }
+  const int room = width() - 2 * frameWidth() - verticalScrollBar()->sizeHint().width();
+  if (!widths.isEmpty() && total > room && room > 0) {
+    auto widest = widths.begin();
+    for (auto it = widths.begin(); it != widths.end(); ++it)
+      if (it.value() > widest.value()) widest = it;
+    widest.value() = std::max(1, widest.value() - (total - room));
+  }
+  for (auto it = widths.cbegin(); it != widths.cend(); ++it)
+    if (columnWidth(it.key()) != it.value()) setColumnWidth(it.key(), it.value());
+  FitFonts();
+}
+
+// The cells' and the header's fonts at the present scale, each made smaller where a text would be
+// cut: fonts do not shrink in step with the columns at the smaller scales. The sizes are set here
+// and not through the window's design fonts, which would give the header its full size again.
+void DataGrid::FitFonts() {
+  if (designPoints_ <= 0) return;
+  constexpr double kStep = 0.25, kSmallest = 3.0;
+  const auto fit = [this](QFont f, const QList<QPair<QString, int>>& texts) {
+    const auto fits = [&texts](const QFont& font) {
+      const QFontMetrics fm(font);
+      for (const auto& [text, room] : texts)
+        if (fm.horizontalAdvance(text) > room) return false;
+      return true;
+    };
+    f.setPointSizeF(designPoints_ * LayoutScale());
+    while (f.pointSizeF() - kStep >= kSmallest && !fits(f)) f.setPointSizeF(f.pointSizeF() - kStep);
+    return f;
+  };
+  // The margins the item delegate and the header leave on each side of a text.
+  const int cellMargin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+  const int headerMargin = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader());
+  QList<QPair<QString, int>> cells, headers;
+  for (auto it = columnTwips_.cbegin(); it != columnTwips_.cend(); ++it) {
+    const int c = it.key();
+    if (isColumnHidden(c)) continue;
+    if (const QString widest = widestText_.value(c); !widest.isEmpty())
+      cells.append({widest, columnWidth(c) - cellMargin});
+    if (model() && c < model()->columnCount())
+      headers.append({model()->headerData(c, Qt::Horizontal).toString(), columnWidth(c) - headerMargin});
+  }
+  const QFont cellFont = fit(designFont_, cells);
+  QFont headerFont = designFont_;
+  headerFont.setBold(headerBold_);
+  headerFont = fit(headerFont, headers);
+  if (font() != cellFont) setFont(cellFont);
+  if (horizontalHeader()->font() != headerFont) horizontalHeader()->setFont(headerFont);
+  ApplyRowHeight();
 }
 
 bool DataGrid::event(QEvent* e) {
   if (e->type() == LayoutScaleEventType()) {
-    if (rowTwips_ > 0) ApplyRowHeight();
-    for (auto it = columnTwips_.cbegin(); it != columnTwips_.cend(); ++it)
-      setColumnWidth(it.key(), TwipsToPixels(it.value()));
+    ApplyScaledLengths();
     return true;
   }
   return QTableView::event(e);
+}
+
+void DataGrid::resizeEvent(QResizeEvent* e) {
+  QTableView::resizeEvent(e);
+  ApplyScaledLengths();
 }
 
 void DataGrid::SetColumnAlignment(int column, Qt::Alignment alignment) {

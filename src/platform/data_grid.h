@@ -28,6 +28,9 @@ class DataGrid : public QTableView {
   void SetGridFont(const QString& family, double pointSize, bool headerBold);
   void SetRowHeightTwips(double twips);
   void SetColumnWidthTwips(int column, double twips);
+  // The widest text a column's cells must show in full (e.g. "100:00.000"). The grid's fonts are
+  // made smaller, in quarter points, where a column's widest text or its header would be cut.
+  void SetColumnWidestText(int column, const QString& text);
   void SetColumnAlignment(int column, Qt::Alignment alignment);
   void SetColumnLocked(int column, bool locked);
   // A column whose cells show a drop-down button; clicking it raises ButtonClick(column).
@@ -76,6 +79,7 @@ class DataGrid : public QTableView {
   void mousePressEvent(QMouseEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
   bool event(QEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   void commitData(QWidget* editor) override;
@@ -87,10 +91,17 @@ class DataGrid : public QTableView {
   void DeliverCommit();
   void WatchApplication(bool on);
   void ApplyRowHeight();
+  void ApplyScaledLengths();
+  void FitFonts();
   RecordSet* rs_ = nullptr;
-  // The lengths as given in twips, sized again when the window's layout scale changes.
+  // The lengths as given in twips and the font as given in points, sized again when the window's
+  // layout scale changes.
   double rowTwips_ = 0;
   QMap<int, double> columnTwips_;
+  QMap<int, QString> widestText_;
+  QFont designFont_;
+  double designPoints_ = 0;
+  bool headerBold_ = false;
   int buttonColumn_ = -1;
   bool following_ = false;
 

@@ -5,6 +5,7 @@
 #include <QBoxLayout>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -17,6 +18,7 @@
 
 #include "platform/media_player.h"
 #include "platform/media_plugins.h"
+#include "platform/player_icons.h"
 #include "platform/twips.h"
 
 namespace kemo {
@@ -96,6 +98,17 @@ class PositionBar : public QSlider {
       }
     }
     QSlider::mousePressEvent(e);
+  }
+};
+
+// The position bar's handle and groove grow with the layout above the design size, as the bar does.
+class ScaledSliderStyle : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    const int base = QProxyStyle::pixelMetric(metric, option, widget);
+    if (metric == PM_SliderLength || metric == PM_SliderThickness || metric == PM_SliderControlThickness)
+      return static_cast<int>(std::lround(base * std::max(1.0, LayoutScale())));
+    return base;
   }
 };
 
@@ -255,24 +268,26 @@ class QtMediaPlayer : public MediaPlayer {
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(2, 0, 2, 0);
     bar->setSpacing(2);
-    QStyle* style = view->style();
     playButton_ = new QToolButton(view);
     playButton_->setObjectName(QStringLiteral("WMPV_play"));
-    playButton_->setIcon(style->standardIcon(QStyle::SP_MediaPlay));
+    playButton_->setIcon(PlayerIcon(PlayerSymbol::Play));
     playButton_->setToolTip(QStringLiteral("再生／一時停止"));
     auto* stopButton = new QToolButton(view);
     stopButton->setObjectName(QStringLiteral("WMPV_stop"));
-    stopButton->setIcon(style->standardIcon(QStyle::SP_MediaStop));
+    stopButton->setIcon(PlayerIcon(PlayerSymbol::Stop));
     stopButton->setToolTip(QStringLiteral("停止"));
     slider_ = new PositionBar(Qt::Horizontal, view);
     slider_->setObjectName(QStringLiteral("WMPV_position"));
+    auto* sliderStyle = new ScaledSliderStyle;
+    sliderStyle->setParent(slider_);
+    slider_->setStyle(sliderStyle);
     slider_->setRange(0, 0);
     slider_->setSingleStep(1000);
     slider_->setPageStep(10000);
     muteButton_ = new QToolButton(view);
     muteButton_->setObjectName(QStringLiteral("WMPV_mute"));
     muteButton_->setCheckable(true);
-    muteButton_->setIcon(style->standardIcon(QStyle::SP_MediaVolume));
+    muteButton_->setIcon(PlayerIcon(PlayerSymbol::Sound));
     muteButton_->setToolTip(QStringLiteral("消音"));
     for (QWidget* w : {static_cast<QWidget*>(playButton_), static_cast<QWidget*>(stopButton),
                        static_cast<QWidget*>(slider_), static_cast<QWidget*>(muteButton_)})
@@ -302,8 +317,7 @@ class QtMediaPlayer : public MediaPlayer {
     connect(muteButton_, &QToolButton::toggled, this, [this](bool on) {
       muted_ = on;
       if (audio_) audio_->setMuted(on);
-      muteButton_->setIcon(muteButton_->style()->standardIcon(on ? QStyle::SP_MediaVolumeMuted
-                                                                 : QStyle::SP_MediaVolume));
+      muteButton_->setIcon(PlayerIcon(on ? PlayerSymbol::Muted : PlayerSymbol::Sound));
     });
     muteButton_->setChecked(muted_);
 
@@ -349,7 +363,7 @@ class QtMediaPlayer : public MediaPlayer {
   void UpdateBar() {
     if (!playButton_) return;
     const bool running = state_ == PlayState::Playing || state_ == PlayState::Buffering;
-    playButton_->setIcon(playButton_->style()->standardIcon(running ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    playButton_->setIcon(PlayerIcon(running ? PlayerSymbol::Pause : PlayerSymbol::Play));
   }
 
   // QMediaPlayer changes its state inside play() and pause(). The editor's model is the embedded

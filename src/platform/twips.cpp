@@ -124,6 +124,11 @@ void SetDesignFont(QWidget* w, QFont f, double designPoints) {
   w->setFont(f);
 }
 
+double ScaledDesignPoints(const QWidget* w) {
+  const QVariant points = w ? w->property(kDesignPointsProperty) : QVariant();
+  return points.isValid() ? points.toDouble() * g_layoutScale : 0.0;
+}
+
 QEvent::Type LayoutScaleEventType() {
   static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
   return type;

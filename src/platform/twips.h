@@ -63,6 +63,9 @@ QRectF DrawnTwipsRect(const QWidget* w);
 // Gives w the font f at designPoints points times the layout scale, and keeps the design size on
 // the widget so that a later scale change resizes it.
 void SetDesignFont(QWidget* w, QFont f, double designPoints);
+// The point size of w's design font at the present layout scale; 0 when w has no design font of
+// its own (it takes its parent's).
+double ScaledDesignPoints(const QWidget* w);
 
 // Sent to every widget under the root by ApplyLayoutScale, after its font and place have been
 // set for the new scale: widgets that keep other lengths in twips (grid columns, rows) size them again.

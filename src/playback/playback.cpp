@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
 
@@ -18,6 +17,10 @@
 namespace kemo {
 
 namespace {
+
+// The longest the end waits for the player to start and then to stop.
+constexpr int kEndPlayMs = 250;
+constexpr int kEndStopMs = 750;
 
 bool IsPlayingState(uint8_t s) { return s == State::Playing || s == State::RecordPlaying || s == State::EditPlaying; }
 
@@ -162,17 +165,21 @@ void ShutDownPlayer(Editor& ed) {
   // stopped: it counts as stopped, and there is nothing to wait for.
   if (!player || !player->HasMedia()) return;
   if (ed.svc.pointer) ed.svc.pointer->SetWait(true);
+  // What the window did before (it hid) reaches the screen first: the player's calls hold the
+  // thread while the media pipeline changes state (a stop takes some 300 ms).
+  SleepProcessingEvents(20);
   player->SetMute(true);
-  // Each half second counts from the call: a player that takes its time to start or to stop (the
-  // media pipeline changes state inside the call) does not lengthen the end by as much.
-  QElapsedTimer step;
-  step.start();
+  // Started and stopped, muted, as the end has always done; each step waits only until the player
+  // reports it (the real one within a tenth of a second). By now the exit question has been
+  // answered and nothing is left to write, so a player that never answers holds the end a second at
+  // most, not the five seconds of the other waits.
   player->Play();
-  SleepProcessingEvents(500 - static_cast<int>(step.elapsed()));
-  step.restart();
+  WaitAtMost(kEndPlayMs, [player] {
+    const int s = player->PlayState();
+    return s == PlayState::Playing || s == PlayState::Buffering || !player->HasMedia();
+  });
   player->Stop();
-  SleepProcessingEvents(500 - static_cast<int>(step.elapsed()));
-  WaitForPlayer(ed, [player] { return player->PlayState() == PlayState::Stopped || !player->HasMedia(); });
+  WaitAtMost(kEndStopMs, [player] { return player->PlayState() == PlayState::Stopped || !player->HasMedia(); });
   if (ed.svc.pointer) ed.svc.pointer->SetWait(false);
 }
 

@@ -64,10 +64,14 @@ bool WaitForPlayer(Editor& ed, const std::function<bool()>& done) {
   return WaitForPlayerEnd(ed, done) == WaitEnd::Reached;
 }
 
-void SleepProcessingEvents(int ms) {
+void SleepProcessingEvents(int ms) { WaitAtMost(ms, [] { return false; }); }
+
+bool WaitAtMost(int ms, const std::function<bool()>& done) {
   QElapsedTimer t;
   t.start();
-  while (t.elapsed() < ms) {
+  for (;;) {
+    if (done()) return true;
+    if (t.elapsed() >= ms) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     QThread::msleep(2);
   }

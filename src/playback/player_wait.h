@@ -32,5 +32,7 @@ void OnWaitTimerTick(Editor& ed);
 
 // Sleeps for ms while keeping the window alive.
 void SleepProcessingEvents(int ms);
+// Keeps the window alive until done() holds, ms at most; false when the time ran out.
+bool WaitAtMost(int ms, const std::function<bool()>& done);
 
 }  // namespace kemo

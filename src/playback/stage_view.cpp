@@ -174,6 +174,8 @@ void LayoutSlideGrid(Editor& ed) {
   const std::array<double, 4> widths = {540, 1200, 4500, 2500};
   const std::array<Qt::Alignment, 4> align = {Qt::AlignHCenter, Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft};
   LayOutGrid(ui.dgSlide, ed.RS_SLD, widths, align, 1875, 435);
+  ui.dgSlide->SetColumnWidestText(0, QStringLiteral("3600"));
+  ui.dgSlide->SetColumnWidestText(1, QStringLiteral("100:00.000"));
   if (ui.lbSlideTitle) {
     const QRectF t = TwipsRectOf(ui.lbSlideTitle);
     double width = TwipsRectOf(ui.dgSlide).width();
@@ -195,6 +197,10 @@ void LayoutPointGrid(Editor& ed) {
   const std::array<Qt::Alignment, 5> align = {Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignRight,
                                               Qt::AlignHCenter};
   LayOutGrid(ui.dgCursor, ed.RS_CUR, widths, align, 4535, 440);
+  // IDs up to 3600, times up to 100 minutes, X and Y up to 100.
+  const QString widest[4] = {QStringLiteral("3600"), QStringLiteral("100:00.000"), QStringLiteral("100"),
+                             QStringLiteral("100")};
+  for (int c = 0; c < 4; ++c) ui.dgCursor->SetColumnWidestText(c, widest[c]);
 }
 
 }  // namespace kemo

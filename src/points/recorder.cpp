@@ -318,8 +318,12 @@ void SetUpRecordedGrid(Editor& ed) {
   static constexpr double kWidths[5] = {750, 1005, 405, 405, 420};
   static constexpr Qt::Alignment kAlign[5] = {Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignRight,
                                               Qt::AlignHCenter};
+  // Record numbers up to 3600, times up to 100 minutes, X and Y up to 100.
+  const QString widest[4] = {QStringLiteral("3600"), QStringLiteral("100:00.000"), QStringLiteral("100"),
+                             QStringLiteral("100")};
   double total = 0;
   for (int c = 0; c < 5; ++c) {
+    if (c < 4) grid->SetColumnWidestText(c, widest[c]);
     grid->SetColumnWidthTwips(c, kWidths[c]);
     grid->SetColumnAlignment(c, kAlign[c]);
     total += kWidths[c];

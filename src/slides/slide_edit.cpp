@@ -164,6 +164,8 @@ void SetupSlideEditGrid(Editor& ed) {
     }
     const QRectF place = TwipsRectOf(grid);
     PlaceTwips(grid, place.left(), place.top(), width + kGridMargin, kGridHeight);
+    grid->SetColumnWidestText(0, QStringLiteral("3600"));
+    grid->SetColumnWidestText(1, QStringLiteral("100:00.000"));
     grid->SetButtonColumn(kImageColumn);
     grid->scrollToTop();
     grid->SetVisibleRowOfCurrent(1);
@@ -340,6 +342,8 @@ void WireSlideEdit(Editor& ed) {
     });
 
   if (DataGrid* grid = ui.dgSlideEdit) {
+    grid->SetColumnWidestText(0, QStringLiteral("3600"));
+    grid->SetColumnWidestText(1, QStringLiteral("100:00.000"));
     grid->SetButtonColumn(kImageColumn);
     grid->onKeyPress = [&ed, live](int keyAscii) {
       if (live()) OnSlideEditGridKeyPress(ed, keyAscii);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A recent folder on a share that stops answering never holds the window: with every call of that
 # file system held, the File menu opens at once (its entry shown as last known, then as not
-# answering), and once the share answers again the entry is usable. The share is a FUSE
+# answering), so does the folder picker whose start folder lies there (it starts at home), and once
+# the share answers again the entry is usable. The share is a FUSE
 # pass-through made here whose calls the test holds.
 source "$(dirname "$0")/lib.sh"
 [ -e /dev/fuse ] || { echo "SKIP: no /dev/fuse"; exit 77; }
@@ -63,6 +64,23 @@ xdotool key Escape Escape Escape
 # The window still answers: a second opening while the check is still out.
 open_file_menu "again while the share is held"
 xdotool key Escape
+# The folder picker, whose start folder is the last folder's parent on the held share: it opens (at
+# home) and the window answers.
+focus "$wid"
+start=$(date +%s%N)
+xdotool key ctrl+o
+dlg=$(wait_window "KemoRecorderのデータフォルダを指定してください" 10) || { shot recent-share-picker-held; fail "the folder picker did not open while the share was held"; }
+end=$(date +%s%N)
+echo "the folder picker opened in $(((end - start) / 1000000)) ms while the share was held"
+[ $(((end - start) / 1000000)) -lt 6000 ] || fail "the folder picker took $(((end - start) / 1000000)) ms to open"
+sleep 0.5
+shot recent-share-picker-held
+xdotool windowfocus --sync "$dlg" 2>/dev/null || true
+xdotool key Escape
+# Cancelled, the picker leaves the editor without a folder, which it says.
+answer_box recent-share-picker-cancelled Return 10
+open_file_menu "after the picker while the share is held"
+xdotool key Escape
 # The share answers again: the next opening shows it usable.
 rm -f "$HOLD"
 sleep 0.5
@@ -74,4 +92,4 @@ xdotool key 1
 # The folder has no converted video yet: the editor says so once it has opened it.
 answer_box recent-share-convert-hint
 wait_title "$wid" "第3回" 30
-echo "PASS recent share: the File menu opened at once while the share was held, and the folder opened once it answered"
+echo "PASS recent share: the File menu and the folder picker opened at once while the share was held, and the folder opened once it answered"
