@@ -76,6 +76,8 @@ TEST(WebPackage, EveryCaptionStaysTextInTheDataScriptAndTheChapters) {
   }
   const QByteArray script = WebDataScript(QStringLiteral("<b>講義</b>"), 60, slides, records, {}, {});
   ASSERT_TRUE(script.startsWith("window.KEMO_DATA = {"));
+  // Times in as few digits as they take: an hour's pointer track stays small.
+  EXPECT_TRUE(WebDataScript({}, 2.03, {}, {}, {}, {}).contains("\"duration\":2.03,"));
   for (const char* bad : {"<", ">", "&", "\xE2\x80\xA8", "\xE2\x80\xA9"}) EXPECT_FALSE(script.contains(bad)) << bad;
   const QJsonObject data = DataOf(script);
   EXPECT_EQ(data[QStringLiteral("title")].toString(), QStringLiteral("<b>講義</b>"));

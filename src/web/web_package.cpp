@@ -36,7 +36,9 @@ const QByteArray kGeneratorMark = QByteArrayLiteral("<meta name=\"generator\" co
 
 WebResult Fail(const QString& reason) { return WebResult{WebResult::Failed, reason, {}}; }
 
-double Round(double value, double unit) { return std::round(value / unit) * unit; }
+// `value` to the nearest multiple of `unit` (0.001, 0.0001), as the double nearest that decimal, which
+// the JSON writes in as few digits ("2.03", never "2.0300000000000002").
+double Round(double value, double unit) { return std::round(value / unit) / std::round(1 / unit); }
 
 bool WriteBytes(const QString& path, const QByteArray& bytes) {
   QSaveFile f(path);
