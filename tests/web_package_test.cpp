@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cmath>
 #include <iostream>
 #include <sys/stat.h>
 
@@ -241,6 +242,36 @@ TEST(WebPackage, ALecturesPicturesStayWithinFiveMegabytesFor120Slides) {
   EXPECT_EQ(slides[kCount].toObject()[QStringLiteral("picture")], slides[0].toObject()[QStringLiteral("picture")]);
   EXPECT_EQ(QDir(JoinPath(out, QStringLiteral("slides"))).entryList(QDir::Files).size(), kCount);
   std::cerr << "package less its video: " << bytes << " bytes\n";
+}
+
+// The 256-colour picture: a picture of 256 colours kept exactly; a slide (smooth text edges in
+// hundreds of colours) at its size and scaled down kept within the error allowed; a photograph refused.
+TEST(WebPackage, APalettePictureKeepsTheSlideOrIsRefused) {
+  const QImage slide = test::LectureSlide(4, 4).convertToFormat(QImage::Format_RGB32);
+  QImage few(64, 48, QImage::Format_RGB32), photo(64, 48, QImage::Format_RGB32);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) {
+      few.setPixel(x, y, qRgb((x + y * 64) % 256, 255 - (x + y * 64) % 256, 7));
+      photo.setPixel(x, y, qRgb(x * 4 ^ y * 5, (x * y) % 256, (x * 37 + y * 91) % 256));
+    }
+  const struct {
+    QImage picture;
+    double maxError;  // root mean square, levels of 255; < 0: refused
+  } cases[] = {{few, 0}, {slide, 2.5}, {slide.scaledToWidth(700, Qt::SmoothTransformation), 2.5}, {photo, -1}};
+  for (const auto& c : cases) {
+    const QImage indexed = PalettePicture(c.picture);
+    ASSERT_EQ(indexed.isNull(), c.maxError < 0) << c.picture.width();
+    if (indexed.isNull()) continue;
+    EXPECT_EQ(indexed.format(), QImage::Format_Indexed8);
+    const QImage back = indexed.convertToFormat(QImage::Format_RGB32);
+    double error = 0;
+    for (int y = 0; y < back.height(); ++y)
+      for (int x = 0; x < back.width(); ++x) {
+        const QRgb a = back.pixel(x, y), b = c.picture.pixel(x, y);
+        error += std::pow(qRed(a) - qRed(b), 2) + std::pow(qGreen(a) - qGreen(b), 2) + std::pow(qBlue(a) - qBlue(b), 2);
+      }
+    EXPECT_LE(std::sqrt(error / (3.0 * back.width() * back.height())), c.maxError) << c.picture.width();
+  }
 }
 
 // Videos that must not make a package: one the encoder cannot read fails with the encoder's reason,

@@ -89,11 +89,11 @@ constexpr int MaxWidth = 1280;
 constexpr int ThumbWidth = 160;
 constexpr int SlideQuality = 60;  // JPEG qualities: text stays readable at these
 constexpr int ThumbQuality = 50;
-}
+}  // namespace WebSize
 
 // The picture in at most 256 colours without dithering: its own colours when it has no more, else a
 // table cut from its colours (median cut). Null when that would change the picture visibly (a photo,
-// a gradient: the mean error over its channels above 2.5 levels of 255).
-QImage PalettePicture(const QImage& picture);  // namespace WebSize
+// a gradient: a root-mean-square error over its channels above 2.5 levels of 255).
+QImage PalettePicture(const QImage& picture);
 
 }  // namespace kemo
