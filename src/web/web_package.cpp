@@ -76,33 +76,43 @@ bool RemoveTree(const QString& path) { return QDir(path).removeRecursively(); }
 
 bool Rename(const QString& from, const QString& to) { return QDir().rename(from, to); }
 
-// A picture's bytes in the smaller of a 256-colour PNG (when the colours keep it as it is) and a
-// JPEG at `quality`; *ext the format's file extension. Neither carries more than the pixels.
-QByteArray EncodePicture(const QImage& picture, int quality, bool progressive, QString* ext) {
-  QByteArray jpeg;
-  {
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter w(&buffer, "jpeg");
-    w.setQuality(quality);
+// The picture written by Qt's writer for `format` at `quality` (a JPEG optimised, progressive when
+// asked: it shows whole, if blurred, while it loads over a slow line); empty when it cannot.
+QByteArray Encoded(const QImage& picture, const char* format, int quality, bool progressive = false) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter w(&buffer, format);
+  w.setQuality(quality);
+  if (qstrcmp(format, "jpeg") == 0) {
     w.setOptimizedWrite(true);
-    w.setProgressiveScanWrite(progressive);  // shows whole (if blurred) while it loads over a slow line
-    if (!w.write(picture)) jpeg.clear();
+    w.setProgressiveScanWrite(progressive);
   }
-  const QImage indexed = PalettePicture(picture);
-  if (!indexed.isNull()) {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter w(&buffer, "png");
-    w.setQuality(0);  // the strongest compression
-    if (w.write(indexed) && (jpeg.isEmpty() || png.size() < jpeg.size())) {
-      *ext = QStringLiteral("png");
-      return png;
-    }
-  }
+  if (!w.write(picture)) bytes.clear();
+  return bytes;
+}
+
+struct PictureQuality {
+  int jpeg;
+  int webp;  // 0: no WebP
+  bool progressive;
+};
+
+// A picture's bytes in the smallest of a WebP, a 256-colour PNG (when the colours keep the picture
+// as it is) and a JPEG; *ext the format's file extension. None carries more than the pixels.
+QByteArray EncodePicture(const QImage& picture, const PictureQuality& quality, QString* ext) {
+  QByteArray best = Encoded(picture, "jpeg", quality.jpeg, quality.progressive);
   *ext = QStringLiteral("jpg");
-  return jpeg;
+  const auto consider = [&](QByteArray bytes, const QString& kind) {
+    if (!bytes.isEmpty() && (best.isEmpty() || bytes.size() < best.size())) {
+      best = std::move(bytes);
+      *ext = kind;
+    }
+  };
+  if (quality.webp > 0) consider(Encoded(picture, "webp", quality.webp), QStringLiteral("webp"));
+  const QImage indexed = PalettePicture(picture);
+  if (!indexed.isNull()) consider(Encoded(indexed, "png", 0), QStringLiteral("png"));  // 0: the strongest compression
+  return best;
 }
 
 // The slide pictures and their thumbnails, decoded, scaled and written on as many threads as
@@ -126,6 +136,11 @@ class PictureWriter {
     pictures_.resize(names_.size());
     thumbs_.resize(names_.size());
     digests_.resize(names_.size());
+    // Every browser shows WebP; the writer is a plugin of Qt's that may not be installed.
+    if (QImageWriter::supportedImageFormats().contains("webp")) {
+      slideQuality_.webp = WebSize::SlideWebpQuality;
+      thumbQuality_.webp = WebSize::ThumbWebpQuality;
+    }
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1U, 4U);
     for (unsigned i = 0; i < threads; ++i) pool_.emplace_back([this] { Work(); });
   }
@@ -193,8 +208,8 @@ class PictureWriter {
     const QImage thumb = flat.scaled(WebSize::ThumbWidth, WebSize::ThumbWidth * 3 / 4, Qt::IgnoreAspectRatio,
                                      Qt::SmoothTransformation);
     QString ext, thumbExt;
-    const QByteArray big = EncodePicture(flat, WebSize::SlideQuality, true, &ext);
-    const QByteArray small = EncodePicture(thumb, WebSize::ThumbQuality, false, &thumbExt);
+    const QByteArray big = EncodePicture(flat, slideQuality_, &ext);
+    const QByteArray small = EncodePicture(thumb, thumbQuality_, &thumbExt);
     if (big.isEmpty() || small.isEmpty()) return false;
     const int file = static_cast<int>(k);
     pictures_[k] = WebFile::SlidePicture(file, ext);
@@ -208,6 +223,7 @@ class PictureWriter {
 
   const ExportSource& source_;
   const QString out_;
+  PictureQuality slideQuality_{WebSize::SlideQuality, 0, true}, thumbQuality_{WebSize::ThumbQuality, 0, false};
   std::vector<QString> names_;   // distinct picture names ("" for none)
   std::vector<int> fileOf_;      // per slide, its index in names_
   // Per name, each written by the one thread that takes the name, read after Wait.
