@@ -98,20 +98,22 @@ struct PictureQuality {
   bool progressive;
 };
 
-// A picture's bytes in the smallest of a WebP, a 256-colour PNG (when the colours keep the picture
-// as it is) and a JPEG; *ext the format's file extension. None carries more than the pixels.
+// A picture's bytes as a 256-colour PNG where that keeps the picture as it is (sharp text, no
+// ringing) and is smaller than the JPEG, else in the smaller of a WebP (less error than the JPEG at
+// these qualities) and the JPEG; *ext the format's file extension. None carries more than the pixels.
 QByteArray EncodePicture(const QImage& picture, const PictureQuality& quality, QString* ext) {
   QByteArray best = Encoded(picture, "jpeg", quality.jpeg, quality.progressive);
   *ext = QStringLiteral("jpg");
   const auto consider = [&](QByteArray bytes, const QString& kind) {
-    if (!bytes.isEmpty() && (best.isEmpty() || bytes.size() < best.size())) {
-      best = std::move(bytes);
-      *ext = kind;
-    }
+    if (bytes.isEmpty() || (!best.isEmpty() && bytes.size() >= best.size())) return false;
+    best = std::move(bytes);
+    *ext = kind;
+    return true;
   };
-  if (quality.webp > 0) consider(Encoded(picture, "webp", quality.webp), QStringLiteral("webp"));
   const QImage indexed = PalettePicture(picture);
-  if (!indexed.isNull()) consider(Encoded(indexed, "png", 0), QStringLiteral("png"));  // 0: the strongest compression
+  if (!indexed.isNull() && consider(Encoded(indexed, "png", 0), QStringLiteral("png")))  // 0: the strongest compression
+    return best;
+  if (quality.webp > 0) consider(Encoded(picture, "webp", quality.webp), QStringLiteral("webp"));
   return best;
 }
 

@@ -4,10 +4,11 @@
 //   index.html, kemo-player.js, kemo-player.css   the page (copied from the program's web/ folder)
 //   video.mp4                                    the presenter video, H.264/AAC, fast start
 //   slides/NNNN.webp|png|jpg, thumbs/NNNN.*      the slide pictures (at most 1280 px wide), thumbnails:
-//                                                each in the smallest of a WebP (where Qt's WebP writer
-//                                                is installed), a 256-colour PNG (sharp text, when the
-//                                                colours keep the picture as it is) and a JPEG; a
-//                                                picture of the same content as another written once
+//                                                each a 256-colour PNG (sharp text) where its colours
+//                                                keep the picture as it is and it is smaller than a
+//                                                JPEG, else the smaller of a WebP (where Qt's WebP
+//                                                writer is installed) and a JPEG; a picture of the
+//                                                same content as another written once
 //   data.js                                      the slides, spans, pointer and chapters, as a
 //                                                classic script (window.KEMO_DATA = {...}): a page
 //                                                opened from file:// may not fetch a file beside it
