@@ -1,15 +1,15 @@
 // The web package of a 60-minute lecture (120 slides, 3600 points) by the real executable
 // (kemo-editor --web), beside the bare ffmpeg command that encodes the same video with the same
-// arguments, run before and after it. Also the size of everything in the package but the video.
+// arguments, run before and after it. Also the size of everything in the package but the video
+// (all_but_video_MB, its slide pictures, thumbnails and data.js apart). The slides are drawn as a
+// presentation program makes them (test::LectureSlide), exported as JPEG at quality 90
+// (BM_WebPackage/0) or as PNG (BM_WebPackage/1).
 // On this shared machine the wall clock stretches with the load of others: compare web_s with
 // bare_ffmpeg_s (measured around it) and the processor seconds web_cpu_s with bare_cpu_s.
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFont>
-#include <QLinearGradient>
-#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -17,6 +17,7 @@
 #include <sys/resource.h>
 
 #include "platform/paths.h"
+#include "support/lecture_slide.h"
 #include "support/test_support.h"
 #include "web/web_package.h"
 
@@ -26,30 +27,6 @@ namespace {
 
 constexpr int kSeconds = 3600;
 constexpr int kSlides = 120;
-
-// A slide as a presentation program exports it: a coloured title band, a title and bullet lines.
-QImage SlidePicture(int number) {
-  QImage image(1024, 768, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  QPainter p(&image);
-  QLinearGradient band(0, 0, 1024, 0);
-  band.setColorAt(0, QColor::fromHsv(number * 37 % 360, 160, 140));
-  band.setColorAt(1, QColor::fromHsv(number * 37 % 360, 80, 220));
-  p.fillRect(0, 0, 1024, 130, band);
-  QFont f(QStringLiteral("Noto Sans CJK JP"));
-  f.setPixelSize(48);
-  p.setFont(f);
-  p.setPen(Qt::white);
-  p.drawText(QRect(40, 0, 960, 130), Qt::AlignVCenter, QStringLiteral("第%1章 情報の探し方と評価").arg(number));
-  f.setPixelSize(30);
-  p.setFont(f);
-  p.setPen(Qt::black);
-  for (int line = 0; line < 8; ++line)
-    p.drawText(70, 200 + line * 66,
-               QStringLiteral("・検索エンジンと図書館データベースの使い分け %1-%2").arg(number).arg(line + 1));
-  p.drawText(QRect(0, 700, 990, 50), Qt::AlignRight, QStringLiteral("%1 / %2").arg(number).arg(kSlides));
-  return image;
-}
 
 // The recording, as test::MakeRecordingFlv makes it, with no time limit: an hour takes a while.
 bool MakeHourFlv(const QString& path) {
@@ -64,15 +41,23 @@ bool MakeHourFlv(const QString& path) {
   return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
+// The hour's recording, made once for every case.
+QString HourFlv() {
+  static QTemporaryDir dir;
+  static const QString path = JoinPath(dir.path(), QStringLiteral("Video.flv"));
+  static const bool made = MakeHourFlv(path);
+  return made ? path : QString();
+}
+
 struct Lecture {
-  Lecture() {
+  explicit Lecture(bool png) {
     folder = JoinPath(root.path(), QStringLiteral("講義 データ"));
     QDir().mkpath(folder);
-    ok = MakeHourFlv(JoinPath(folder, QStringLiteral("Video.flv")));
+    ok = !HourFlv().isEmpty() && QFile::copy(HourFlv(), JoinPath(folder, QStringLiteral("Video.flv")));
     QStringList scenes, points;
     for (int k = 0; k < kSlides; ++k) {
-      const QString name = QStringLiteral("%1.jpg").arg(k + 1, 3, 10, QLatin1Char('0'));
-      SlidePicture(k + 1).save(JoinPath(folder, name), "JPG", 90);
+      const QString name = QStringLiteral("%1.%2").arg(k + 1, 3, 10, QLatin1Char('0')).arg(png ? "png" : "jpg");
+      test::LectureSlide(k + 1, kSlides).save(JoinPath(folder, name), png ? "PNG" : "JPG", png ? -1 : 90);
       scenes << QStringLiteral("%1|第%2章 情報の探し方と評価|%3").arg(k * 30).arg(k + 1).arg(name);
     }
     for (int i = 0; i < 3600; ++i)
@@ -113,7 +98,8 @@ void BM_WebPackage(benchmark::State& state) {
     state.SkipWithError("ffmpeg not available");
     return;
   }
-  static Lecture lecture;
+  static Lecture jpegLecture(false), pngLecture(true);
+  const Lecture& lecture = state.range(0) ? pngLecture : jpegLecture;
   if (!lecture.ok) {
     state.SkipWithError("could not make the lecture");
     return;
@@ -123,7 +109,7 @@ void BM_WebPackage(benchmark::State& state) {
   const QStringList bareArgs = WebEncoderArguments(JoinPath(lecture.folder, QStringLiteral("Video.flv")),
                                                    JoinPath(out.path(), QStringLiteral("bare.mp4")));
   double webSeconds = 0, bareBefore = 0, bareAfter = 0, webCpu = 0, bareCpu = 0, bareCpuAfter = 0;
-  qint64 pageBytes = 0;
+  qint64 pageBytes = 0, slideBytes = 0, thumbBytes = 0;
   for (auto _ : state) {
     int code = 0;
     bareBefore = Run(QStringLiteral("ffmpeg"), bareArgs, &code, &bareCpu);
@@ -143,7 +129,11 @@ void BM_WebPackage(benchmark::State& state) {
   }
   for (QDirIterator it(package, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
     it.next();
-    if (it.fileName() != WebFile::Video) pageBytes += it.fileInfo().size();
+    if (it.fileName() == WebFile::Video) continue;
+    pageBytes += it.fileInfo().size();
+    const QString folder = it.fileInfo().dir().dirName();
+    if (folder == QLatin1String("slides")) slideBytes += it.fileInfo().size();
+    if (folder == QLatin1String("thumbs")) thumbBytes += it.fileInfo().size();
   }
   const double bareSeconds = (bareBefore + bareAfter) / 2;
   state.counters["web_s"] = webSeconds;
@@ -156,8 +146,11 @@ void BM_WebPackage(benchmark::State& state) {
   state.counters["web_cpu_s"] = webCpu;
   state.counters["bare_cpu_s"] = (bareCpu + bareCpuAfter) / 2;
   state.counters["all_but_video_MB"] = pageBytes / 1e6;
+  state.counters["slides_MB"] = slideBytes / 1e6;
+  state.counters["thumbs_MB"] = thumbBytes / 1e6;
+  state.counters["data_js_MB"] = QFileInfo(JoinPath(package, WebFile::Data)).size() / 1e6;
   state.counters["video_MB"] = QFileInfo(JoinPath(package, WebFile::Video)).size() / 1e6;
 }
-BENCHMARK(BM_WebPackage)->Unit(benchmark::kSecond)->Iterations(1)->UseManualTime();
+BENCHMARK(BM_WebPackage)->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1)->UseManualTime();
 
 }  // namespace

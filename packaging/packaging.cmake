@@ -93,8 +93,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the executable links (libc, libstdc++, Qt, libxml2) with their versions, found by
 # dpkg-shlibdeps; then what it loads or runs without linking it: the player's GStreamer plugins for
 # the AVI and the FLV (demuxers in -good, the msmpeg4v2/wmav2 and FLV decoders in -libav, playbin
-# and the converters in -base), the encoder, the interface font and Qt's Japanese texts.
+# and the converters in -base), the encoder, the interface font, Qt's Japanese texts and its WebP writer (the web package's slides).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav, ffmpeg, fonts-noto-cjk, qt6-translations-l10n")
+    "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav, ffmpeg, fonts-noto-cjk, qt6-translations-l10n, qt6-image-formats-plugins")
 include(CPack)

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -17,10 +18,13 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cmath>
+#include <iostream>
 #include <sys/stat.h>
 
 #include "document/editor.h"
 #include "platform/paths.h"
+#include "support/lecture_slide.h"
 #include "support/test_support.h"
 #include "web/web_package.h"
 
@@ -67,11 +71,14 @@ TEST(WebPackage, EveryCaptionStaysTextInTheDataScriptAndTheChapters) {
   std::vector<WebSlide> slides;
   std::vector<SlideRecord> records;
   for (int i = 0; i < captions.size(); ++i) {
-    slides.push_back(WebSlide{captions[i], captions[i], i * 10.0, false, i + 1});
+    slides.push_back(WebSlide{captions[i], captions[i], i * 10.0, false, QStringLiteral("slides/0001.png"),
+                              QStringLiteral("thumbs/0001.jpg")});
     records.push_back(Slide(i * 10.0, captions[i]));
   }
   const QByteArray script = WebDataScript(QStringLiteral("<b>講義</b>"), 60, slides, records, {}, {});
   ASSERT_TRUE(script.startsWith("window.KEMO_DATA = {"));
+  // Times in as few digits as they take: an hour's pointer track stays small.
+  EXPECT_TRUE(WebDataScript({}, 2.03, {}, {}, {}, {}).contains("\"duration\":2.03,"));
   for (const char* bad : {"<", ">", "&", "\xE2\x80\xA8", "\xE2\x80\xA9"}) EXPECT_FALSE(script.contains(bad)) << bad;
   const QJsonObject data = DataOf(script);
   EXPECT_EQ(data[QStringLiteral("title")].toString(), QStringLiteral("<b>講義</b>"));
@@ -165,12 +172,15 @@ TEST(WebPackage, TheCommandLineWritesTheWholePackageAndListsMissingPictures) {
   const QJsonObject d = DataOf(test::ReadFile(JoinPath(out, WebFile::Data)));
   const QJsonArray slides = d[QStringLiteral("slides")].toArray();
   ASSERT_EQ(slides.size(), 4);
-  EXPECT_EQ(slides[3].toObject()[QStringLiteral("file")], slides[0].toObject()[QStringLiteral("file")]);
+  const auto file = [&](int slide, const char* key) {
+    return JoinPath(out, slides[slide].toObject()[QLatin1String(key)].toString());
+  };
+  EXPECT_EQ(file(3, "picture"), file(0, "picture"));
   EXPECT_TRUE(slides[2].toObject()[QStringLiteral("missing")].toBool());
   EXPECT_FALSE(slides[1].toObject()[QStringLiteral("missing")].toBool());
-  EXPECT_EQ(QImageReader(JoinPath(out, WebFile::SlidePicture(0))).size(), QSize(1280, 960));
-  EXPECT_EQ(QImageReader(JoinPath(out, WebFile::SlidePicture(1))).size(), QSize(800, 600));
-  EXPECT_EQ(QImageReader(JoinPath(out, WebFile::Thumbnail(1))).size().width(), WebSize::ThumbWidth);
+  EXPECT_EQ(QImageReader(file(0, "picture")).size(), QSize(1280, 960));
+  EXPECT_EQ(QImageReader(file(1, "picture")).size(), QSize(800, 600));
+  EXPECT_EQ(QImageReader(file(1, "thumb")).size().width(), WebSize::ThumbWidth);
   EXPECT_EQ(QDir(JoinPath(out, QStringLiteral("slides"))).entryList(QDir::Files).size(), 3);
   EXPECT_NEAR(d[QStringLiteral("duration")].toDouble(), 4.0, 0.2);
   EXPECT_EQ(d[QStringLiteral("spans")].toArray().size(), 4);
@@ -194,6 +204,78 @@ TEST(WebPackage, TheCommandLineWritesTheWholePackageAndListsMissingPictures) {
   EXPECT_TRUE(r.err.contains(QStringLiteral("データフォルダの中にある"))) << r.err.toStdString();
   EXPECT_EQ(QDir(data).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
   EXPECT_EQ(RunWeb({data}).code, 2);
+}
+
+// The slides of a lecture as a presentation program exports them (1024 x 768, as PNG and as the
+// recorder's JPEG; one shown again under another name): everything but the video within 5 MB for
+// 120 slides, each picture and thumbnail decoding at its size, the repeated one written once.
+TEST(WebPackage, ALecturesPicturesStayWithinFiveMegabytesFor120Slides) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+  for (const char* format : {"png", "jpg"}) {
+    SCOPED_TRACE(format);
+    QTemporaryDir root;
+    const QString data = JoinPath(root.path(), QStringLiteral("講義"));
+    QDir().mkpath(data);
+    ASSERT_TRUE(test::MakeRecordingFlv(JoinPath(data, QStringLiteral("Video.flv")), 2));
+    constexpr int kCount = 12;
+    QStringList scenes;
+    for (int k = 0; k <= kCount; ++k) {
+      const QString name = QStringLiteral("%1.%2").arg(k + 1, 3, 10, QLatin1Char('0')).arg(format);
+      const int quality = *format == 'j' ? 90 : -1;  // as the recorder saves its JPEGs
+      ASSERT_TRUE(test::LectureSlide(k < kCount ? k + 1 : 1, kCount).save(JoinPath(data, name), nullptr, quality));
+      scenes << QStringLiteral("%1|スライド%2|%3").arg(k * 0.15).arg(k + 1).arg(name);
+    }
+    test::WriteFile(JoinPath(data, QStringLiteral("content.xml")), test::ContentXml(scenes, {}));
+    const QString out = JoinPath(root.path(), QStringLiteral("web"));
+    const WebRun r = RunWeb({data, out});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+
+    qint64 bytes = 0;
+    for (QDirIterator it(out, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+      if (it.next(), it.fileName() != WebFile::Video) bytes += it.fileInfo().size();
+    EXPECT_LE(bytes, 5'000'000 * (kCount + 1) / 120);
+    const QJsonArray slides = DataOf(test::ReadFile(JoinPath(out, WebFile::Data)))[QStringLiteral("slides")].toArray();
+    ASSERT_EQ(slides.size(), kCount + 1);
+    for (const QJsonValue& v : slides) {
+      const QJsonObject slide = v.toObject();
+      EXPECT_EQ(QImage(JoinPath(out, slide[QStringLiteral("picture")].toString())).size(), QSize(1024, 768))
+          << slide[QStringLiteral("picture")].toString().toStdString();
+      EXPECT_EQ(QImage(JoinPath(out, slide[QStringLiteral("thumb")].toString())).size(), QSize(160, 120));
+    }
+    EXPECT_EQ(slides[kCount].toObject()[QStringLiteral("picture")], slides[0].toObject()[QStringLiteral("picture")]);
+    EXPECT_EQ(QDir(JoinPath(out, QStringLiteral("slides"))).entryList(QDir::Files).size(), kCount);
+    std::cerr << format << " slides, package less its video: " << bytes << " bytes\n";
+  }
+}
+
+// The 256-colour picture: a picture of 256 colours kept exactly; a slide (smooth text edges in
+// hundreds of colours) at its size and scaled down kept within the error allowed; a photograph refused.
+TEST(WebPackage, APalettePictureKeepsTheSlideOrIsRefused) {
+  const QImage slide = test::LectureSlide(4, 4).convertToFormat(QImage::Format_RGB32);
+  QImage few(64, 48, QImage::Format_RGB32), photo(64, 48, QImage::Format_RGB32);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) {
+      few.setPixel(x, y, qRgb((x + y * 64) % 256, 255 - (x + y * 64) % 256, 7));
+      photo.setPixel(x, y, qRgb(x * 4 ^ y * 5, (x * y) % 256, (x * 37 + y * 91) % 256));
+    }
+  const struct {
+    QImage picture;
+    double maxError;  // root mean square, levels of 255; < 0: refused
+  } cases[] = {{few, 0}, {slide, 2.5}, {slide.scaledToWidth(700, Qt::SmoothTransformation), 2.5}, {photo, -1}};
+  for (const auto& c : cases) {
+    const QImage indexed = PalettePicture(c.picture);
+    ASSERT_EQ(indexed.isNull(), c.maxError < 0) << c.picture.width();
+    if (indexed.isNull()) continue;
+    EXPECT_EQ(indexed.format(), QImage::Format_Indexed8);
+    const QImage back = indexed.convertToFormat(QImage::Format_RGB32);
+    double error = 0;
+    for (int y = 0; y < back.height(); ++y)
+      for (int x = 0; x < back.width(); ++x) {
+        const QRgb a = back.pixel(x, y), b = c.picture.pixel(x, y);
+        error += std::pow(qRed(a) - qRed(b), 2) + std::pow(qGreen(a) - qGreen(b), 2) + std::pow(qBlue(a) - qBlue(b), 2);
+      }
+    EXPECT_LE(std::sqrt(error / (3.0 * back.width() * back.height())), c.maxError) << c.picture.width();
+  }
 }
 
 // Videos that must not make a package: one the encoder cannot read fails with the encoder's reason,

@@ -15,7 +15,7 @@
     var h = Math.floor(t / 3600), m = Math.floor(t / 60) % 60, s = t % 60;
     return (h ? h + ':' + pad(m, 2) : pad(m, 2)) + ':' + pad(s, 2);
   }
-  function file(kind, slide) { return kind + '/' + pad(data.slides[slide].file, 4) + '.jpg'; }
+  function file(kind, slide) { return kind === 'thumbs' ? data.slides[slide].thumb : data.slides[slide].picture; }
   function duration() { return isFinite(video.duration) && video.duration > 0 ? video.duration : data.duration; }
 
   // The last entry of `list` (by its [0], ascending) that starts at or before t; -1 before the first.

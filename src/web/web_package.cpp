@@ -1,7 +1,10 @@
 #include "web/web_package.h"
 
+#include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QJsonArray>
@@ -11,6 +14,7 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <map>
@@ -32,7 +36,9 @@ const QByteArray kGeneratorMark = QByteArrayLiteral("<meta name=\"generator\" co
 
 WebResult Fail(const QString& reason) { return WebResult{WebResult::Failed, reason, {}}; }
 
-double Round(double value, double unit) { return std::round(value / unit) * unit; }
+// `value` to the nearest multiple of `unit` (0.001, 0.0001), as the double nearest that decimal, which
+// the JSON writes in as few digits ("2.03", never "2.0300000000000002").
+double Round(double value, double unit) { return std::round(value / unit) / std::round(1 / unit); }
 
 bool WriteBytes(const QString& path, const QByteArray& bytes) {
   QSaveFile f(path);
@@ -70,8 +76,51 @@ bool RemoveTree(const QString& path) { return QDir(path).removeRecursively(); }
 
 bool Rename(const QString& from, const QString& to) { return QDir().rename(from, to); }
 
+// The picture written by Qt's writer for `format` at `quality` (a JPEG optimised, progressive when
+// asked: it shows whole, if blurred, while it loads over a slow line); empty when it cannot.
+QByteArray Encoded(const QImage& picture, const char* format, int quality, bool progressive = false) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter w(&buffer, format);
+  w.setQuality(quality);
+  if (qstrcmp(format, "jpeg") == 0) {
+    w.setOptimizedWrite(true);
+    w.setProgressiveScanWrite(progressive);
+  }
+  if (!w.write(picture)) bytes.clear();
+  return bytes;
+}
+
+struct PictureQuality {
+  int jpeg;
+  int webp;  // 0: no WebP
+  bool progressive;
+};
+
+// A picture's bytes as a 256-colour PNG where that keeps the picture as it is (sharp text, no
+// ringing) and is smaller than the JPEG, else in the smaller of a WebP (less error than the JPEG at
+// these qualities) and the JPEG; *ext the format's file extension. None carries more than the pixels.
+QByteArray EncodePicture(const QImage& picture, const PictureQuality& quality, QString* ext) {
+  QByteArray best = Encoded(picture, "jpeg", quality.jpeg, quality.progressive);
+  *ext = QStringLiteral("jpg");
+  const auto consider = [&](QByteArray bytes, const QString& kind) {
+    if (bytes.isEmpty() || (!best.isEmpty() && bytes.size() >= best.size())) return false;
+    best = std::move(bytes);
+    *ext = kind;
+    return true;
+  };
+  const QImage indexed = PalettePicture(picture);
+  if (!indexed.isNull() && consider(Encoded(indexed, "png", 0), QStringLiteral("png")))  // 0: the strongest compression
+    return best;
+  if (quality.webp > 0) consider(Encoded(picture, "webp", quality.webp), QStringLiteral("webp"));
+  return best;
+}
+
 // The slide pictures and their thumbnails, decoded, scaled and written on as many threads as
-// there are processors while the encoder runs. Every distinct picture name is read once.
+// there are processors while the encoder runs. Every distinct picture name is read once, and a
+// picture whose files come out the same as an earlier one's (a slide shown again under another
+// name, the default picture of every missing one) is kept once.
 class PictureWriter {
  public:
   PictureWriter(const ExportSource& source, const QString& out) : source_(source), out_(out) {
@@ -86,6 +135,14 @@ class PictureWriter {
       fileOf_.push_back(it->second);
     }
     found_.assign(names_.size(), 0);
+    pictures_.resize(names_.size());
+    thumbs_.resize(names_.size());
+    digests_.resize(names_.size());
+    // Every browser shows WebP; the writer is a plugin of Qt's that may not be installed.
+    if (QImageWriter::supportedImageFormats().contains("webp")) {
+      slideQuality_.webp = WebSize::SlideWebpQuality;
+      thumbQuality_.webp = WebSize::ThumbWebpQuality;
+    }
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1U, 4U);
     for (unsigned i = 0; i < threads; ++i) pool_.emplace_back([this] { Work(); });
   }
@@ -102,9 +159,23 @@ class PictureWriter {
       if (t.joinable()) t.join();
     return ok_ && !stop_;
   }
-  // After Wait: the number of the file that slide `slide` shows, and whether its picture was found.
-  int FileOf(int slide) const { return fileOf_[static_cast<size_t>(slide)]; }
-  bool Found(int slide) const { return found_[static_cast<size_t>(FileOf(slide))] != 0; }
+  // After a successful Wait: files of the same content as an earlier one removed, the slides that
+  // showed them pointed at the earlier.
+  void DropDuplicates() {
+    std::map<QByteArray, size_t> first;
+    for (size_t k = 0; k < names_.size(); ++k) {
+      const auto [it, fresh] = first.emplace(digests_[k], k);
+      if (fresh) continue;
+      QFile::remove(JoinPath(out_, pictures_[k]));
+      QFile::remove(JoinPath(out_, thumbs_[k]));
+      pictures_[k] = pictures_[it->second];
+      thumbs_[k] = thumbs_[it->second];
+    }
+  }
+  // After Wait: the files that slide `slide` shows, and whether its picture was found.
+  QString Picture(int slide) const { return pictures_[static_cast<size_t>(fileOf_[static_cast<size_t>(slide)])]; }
+  QString Thumb(int slide) const { return thumbs_[static_cast<size_t>(fileOf_[static_cast<size_t>(slide)])]; }
+  bool Found(int slide) const { return found_[static_cast<size_t>(fileOf_[static_cast<size_t>(slide)])] != 0; }
 
  private:
   void Work() {
@@ -122,11 +193,11 @@ class PictureWriter {
         picture.fill(Qt::white);
       }
       found_[k] = found ? 1 : 0;
-      if (!Write(picture, static_cast<int>(k))) ok_ = false;
+      if (!Write(picture, k)) ok_ = false;
     }
   }
 
-  bool Write(const QImage& picture, int file) {
+  bool Write(const QImage& picture, size_t k) {
     // Transparent parts are white, as the stage shows them on its white ground.
     QImage flat(picture.size(), QImage::Format_RGB32);
     flat.fill(Qt::white);
@@ -138,23 +209,29 @@ class PictureWriter {
       flat = flat.scaledToWidth(WebSize::MaxWidth, Qt::SmoothTransformation);
     const QImage thumb = flat.scaled(WebSize::ThumbWidth, WebSize::ThumbWidth * 3 / 4, Qt::IgnoreAspectRatio,
                                      Qt::SmoothTransformation);
-    // A lecture's pictures stay a few megabytes: text keeps readable at these qualities, and a
-    // progressive picture shows whole (if blurred) while it loads over a slow line.
-    QImageWriter big(JoinPath(out_, WebFile::SlidePicture(file)), "jpeg");
-    big.setQuality(60);
-    big.setOptimizedWrite(true);
-    big.setProgressiveScanWrite(true);
-    QImageWriter small(JoinPath(out_, WebFile::Thumbnail(file)), "jpeg");
-    small.setQuality(50);
-    small.setOptimizedWrite(true);
-    return big.write(flat) && small.write(thumb);
+    QString ext, thumbExt;
+    const QByteArray big = EncodePicture(flat, slideQuality_, &ext);
+    const QByteArray small = EncodePicture(thumb, thumbQuality_, &thumbExt);
+    if (big.isEmpty() || small.isEmpty()) return false;
+    const int file = static_cast<int>(k);
+    pictures_[k] = WebFile::SlidePicture(file, ext);
+    thumbs_[k] = WebFile::Thumbnail(file, thumbExt);
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    digest.addData(big);
+    digest.addData(small);
+    digests_[k] = digest.result();
+    return WriteBytes(JoinPath(out_, pictures_[k]), big) && WriteBytes(JoinPath(out_, thumbs_[k]), small);
   }
 
   const ExportSource& source_;
   const QString out_;
+  PictureQuality slideQuality_{WebSize::SlideQuality, 0, true}, thumbQuality_{WebSize::ThumbQuality, 0, false};
   std::vector<QString> names_;   // distinct picture names ("" for none)
   std::vector<int> fileOf_;      // per slide, its index in names_
-  std::vector<char> found_;      // per name, written by one thread, read after Wait
+  // Per name, each written by the one thread that takes the name, read after Wait.
+  std::vector<char> found_;
+  std::vector<QString> pictures_, thumbs_;
+  std::vector<QByteArray> digests_;
   std::atomic<size_t> next_{0};
   std::atomic<bool> ok_{true};
   std::atomic<bool> stop_{false};
@@ -191,10 +268,126 @@ QString VttTime(double seconds) {
 
 }  // namespace
 
-QString WebFile::SlidePicture(int slide) {
-  return QStringLiteral("slides/%1.jpg").arg(slide + 1, 4, 10, QLatin1Char('0'));
+QString WebFile::SlidePicture(int file, const QString& ext) {
+  return QStringLiteral("slides/%1.%2").arg(file + 1, 4, 10, QLatin1Char('0')).arg(ext);
 }
-QString WebFile::Thumbnail(int slide) { return QStringLiteral("thumbs/%1.jpg").arg(slide + 1, 4, 10, QLatin1Char('0')); }
+QString WebFile::Thumbnail(int file, const QString& ext) {
+  return QStringLiteral("thumbs/%1.%2").arg(file + 1, 4, 10, QLatin1Char('0')).arg(ext);
+}
+
+QImage PalettePicture(const QImage& source) {
+  const QImage rgb = source.convertToFormat(QImage::Format_RGB32);
+  const int w = rgb.width(), h = rgb.height();
+  if (w <= 0 || h <= 0) return {};
+  QImage out(w, h, QImage::Format_Indexed8);
+  // Colours counted in cells of 5 bits a channel; the picture's own colours while there are few.
+  const auto cellOf = [](QRgb c) { return (qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3; };
+  std::vector<quint32> count(1 << 15, 0);
+  QHash<QRgb, int> own;
+  for (int y = 0; y < h; ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    QRgb last = 0;
+    for (int x = 0; x < w; ++x) {
+      const QRgb c = row[x] | 0xff000000;
+      ++count[static_cast<size_t>(cellOf(c))];
+      if (own.size() <= 256 && (x == 0 || c != last) && !own.contains(c)) own.insert(c, static_cast<int>(own.size()));
+      last = c;
+    }
+  }
+  if (own.size() <= 256) {
+    QList<QRgb> table(own.size());
+    for (auto it = own.cbegin(); it != own.cend(); ++it) table[it.value()] = it.key();
+    out.setColorTable(table);
+    for (int y = 0; y < h; ++y) {
+      const QRgb* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+      uchar* to = out.scanLine(y);
+      for (int x = 0; x < w; ++x) to[x] = static_cast<uchar>(own.value(row[x] | 0xff000000));
+    }
+    return out;
+  }
+
+  // Median cut: the box of cells with the widest spread along a channel, weighted by its pixels,
+  // split at its median until there are 256.
+  std::vector<int> cells;
+  for (int i = 0; i < (1 << 15); ++i)
+    if (count[static_cast<size_t>(i)]) cells.push_back(i);
+  struct Box {
+    size_t from, to;
+    quint64 pixels = 0, spread = 0;
+    int axis = 0;
+  };
+  const auto channel = [](int cell, int axis) { return cell >> (10 - 5 * axis) & 31; };
+  const auto measure = [&](Box& b) {
+    b.pixels = 0;
+    b.spread = 0;
+    int lo[3] = {31, 31, 31}, hi[3] = {0, 0, 0};
+    for (size_t k = b.from; k < b.to; ++k) {
+      b.pixels += count[static_cast<size_t>(cells[k])];
+      for (int a = 0; a < 3; ++a) {
+        lo[a] = std::min(lo[a], channel(cells[k], a));
+        hi[a] = std::max(hi[a], channel(cells[k], a));
+      }
+    }
+    for (int a = 0; a < 3; ++a) {
+      const quint64 s = static_cast<quint64>(hi[a] - lo[a]) * static_cast<quint64>(hi[a] - lo[a]) * b.pixels;
+      if (b.to - b.from > 1 && s > b.spread) b.spread = s, b.axis = a;
+    }
+  };
+  std::vector<Box> boxes{Box{0, cells.size()}};
+  measure(boxes[0]);
+  while (boxes.size() < 256) {
+    const auto widest = std::max_element(boxes.begin(), boxes.end(),
+                                         [](const Box& a, const Box& b) { return a.spread < b.spread; });
+    if (widest->spread == 0) break;
+    Box b = *widest;
+    std::sort(cells.begin() + static_cast<std::ptrdiff_t>(b.from), cells.begin() + static_cast<std::ptrdiff_t>(b.to),
+              [&](int p, int q) { return channel(p, b.axis) < channel(q, b.axis); });
+    size_t cut = b.from + 1;  // the right half's first cell; neither half is empty
+    for (quint64 half = count[static_cast<size_t>(cells[b.from])]; cut + 1 < b.to && half * 2 < b.pixels; ++cut)
+      half += count[static_cast<size_t>(cells[cut])];
+    Box left{b.from, cut}, right{cut, b.to};
+    measure(left);
+    measure(right);
+    *widest = left;
+    boxes.push_back(right);
+  }
+  // Each box's colour is the mean of its pixels.
+  std::vector<uchar> boxOf(1 << 15, 0);
+  for (size_t i = 0; i < boxes.size(); ++i)
+    for (size_t k = boxes[i].from; k < boxes[i].to; ++k) boxOf[static_cast<size_t>(cells[k])] = static_cast<uchar>(i);
+  std::vector<std::array<quint64, 3>> sums(boxes.size(), {0, 0, 0});
+  for (int y = 0; y < h; ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    for (int x = 0; x < w; ++x) {
+      auto& s = sums[boxOf[static_cast<size_t>(cellOf(row[x]))]];
+      s[0] += static_cast<quint64>(qRed(row[x]));
+      s[1] += static_cast<quint64>(qGreen(row[x]));
+      s[2] += static_cast<quint64>(qBlue(row[x]));
+    }
+  }
+  QList<QRgb> table;
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    const quint64 n = std::max<quint64>(boxes[i].pixels, 1);
+    table << qRgb(static_cast<int>((sums[i][0] + n / 2) / n), static_cast<int>((sums[i][1] + n / 2) / n),
+                  static_cast<int>((sums[i][2] + n / 2) / n));
+  }
+  out.setColorTable(table);
+  double error = 0;
+  for (int y = 0; y < h; ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    uchar* to = out.scanLine(y);
+    for (int x = 0; x < w; ++x) {
+      const uchar i = boxOf[static_cast<size_t>(cellOf(row[x]))];
+      to[x] = i;
+      const QRgb t = table[i];
+      const int dr = qRed(row[x]) - qRed(t), dg = qGreen(row[x]) - qGreen(t), db = qBlue(row[x]) - qBlue(t);
+      error += dr * dr + dg * dg + db * db;
+    }
+  }
+  constexpr double kMaxError = 2.5;  // root mean square, in levels of 255
+  if (error > kMaxError * kMaxError * 3.0 * w * h) return {};
+  return out;
+}
 
 QString WebOutputRefusal(const QString& folder, const QString& outDir) {
   const QString out = QDir::cleanPath(QFileInfo(outDir).absoluteFilePath());
@@ -229,7 +422,8 @@ QByteArray WebDataScript(const QString& title, double duration, const std::vecto
     slideList.append(QJsonObject{{QStringLiteral("caption"), s.caption},
                                  {QStringLiteral("image"), s.image},
                                  {QStringLiteral("pos"), Round(s.pos, 0.001)},
-                                 {QStringLiteral("file"), s.file},
+                                 {QStringLiteral("picture"), s.picture},
+                                 {QStringLiteral("thumb"), s.thumb},
                                  {QStringLiteral("missing"), s.missing}});
   root[QStringLiteral("slides")] = slideList;
   // [start, slide]: the slide in force from start on.
@@ -332,13 +526,15 @@ WebResult WriteWebPackage(const ExportSource& source, const QString& outDir, con
   if (!(duration > 0) || QFileInfo(JoinPath(out, WebFile::Video)).size() <= 0)
     return Fail(ShowPath(presenter) + QStringLiteral("の長さがわかりません。"));
   if (!pictures.Wait()) return Fail(ShowPath(out) + QStringLiteral("にスライド画像を書けません。"));
+  pictures.DropDuplicates();
 
   WebResult result{WebResult::Done, {}, {}};
   std::vector<WebSlide> slides;
   for (size_t i = 0; i < source.slides.size(); ++i) {
     const SlideRecord& r = source.slides[i];
     const bool found = pictures.Found(static_cast<int>(i));
-    slides.push_back(WebSlide{r.caption, r.image, r.pos, !found, pictures.FileOf(static_cast<int>(i)) + 1});
+    slides.push_back(WebSlide{r.caption, r.image, r.pos, !found, pictures.Picture(static_cast<int>(i)),
+                              pictures.Thumb(static_cast<int>(i))});
     if (!found) result.missing << QStringLiteral("スライド %1（%2）").arg(i + 1).arg(r.image);
   }
   const QByteArray data = WebDataScript(QFileInfo(source.folder).fileName(), duration, slides, source.slides,

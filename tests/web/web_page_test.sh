@@ -22,9 +22,11 @@ ffmpeg -hide_banner -loglevel error -nostdin -y \
   -f lavfi -i "sine=frequency=440:sample_rate=22050:duration=60" \
   -c:v flv -b:v 300k -c:a libmp3lame -b:a 64k -ar 22050 -shortest -f flv "$folder/Video.flv"
 colours=(white lightblue lightgreen lightyellow pink lavender wheat lightcyan)
+# Flat slides and, every other one, a picture of many colours, which the package writes as WebP.
 for i in 0 1 2 3 4 5 6 7; do
-  ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i "color=c=${colours[$i]}:size=1024x768" \
-    -frames:v 1 "$folder/00$i.jpg"
+  source="color=c=${colours[$i]}:size=1024x768"
+  if [ $((i % 2)) -eq 0 ]; then source="testsrc2=size=1024x768:rate=1,trim=start_frame=$i"; fi
+  ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i "$source" -frames:v 1 -q:v 3 "$folder/00$i.jpg"
 done
 captions=("第1回 講義の目的" "情報の探し方" "&lt;img src=x onerror=alert(1)&gt;" "評価と引用"
           "演習" "講義のまとめ" "課題" "質疑")
@@ -46,4 +48,6 @@ out=$work/package
 for f in index.html data.js kemo-player.js kemo-player.css video.mp4 chapters.vtt; do
   [ -s "$out/$f" ] || { echo "FAIL: $f missing from the package"; exit 1; }
 done
+# The slide the page test waits to load after its thumbnail is clicked is a WebP.
+[ -s "$out/slides/0003.webp" ] || { echo "FAIL: slide 3 not written as WebP: $(ls "$out/slides")"; exit 1; }
 python3 "$here/drive_page.py" "$chromium" "$out" "$folder/content.xml" "$build/web-page"
