@@ -119,6 +119,8 @@ QString FilterGraph(bool clipPointerAtRightEdge);
 enum class ExportQuality { Standard, Small, Fast };
 // "標準"/"standard", "小さい"/"small", "速い"/"fast"; false for another word.
 bool ParseExportQuality(const QString& word, ExportQuality* quality);
+// The word of a choice that ParseExportQuality reads back: "standard", "small" or "fast".
+QString ExportQualityName(ExportQuality quality);
 
 // The encoder's arguments: presenter (a full path), output (a full path, written as MP4 whatever
 // its name ends in), duration in seconds. The work files are named relative to the work folder.
