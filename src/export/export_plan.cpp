@@ -232,17 +232,18 @@ QStringList EncoderArguments(const QString& presenter, const QString& output, do
   using namespace ExportFrame;
   // Slides stand still for seconds; what moves is the presenter's corner, the time text and the
   // pointer, which uncovers what it hid a frame or two before: with more frames to refer to, the
-  // encoder finds the slide behind it instead of drawing it again. At the same quality factor the
-  // preset above the fastest writes a quarter of the video's bytes; what it gives up (46 dB PSNR
-  // instead of 55 on a generated lecture) is far below what the eye sees. The sound is the
-  // lecturer's voice from one microphone: one channel at 48 kbit/s carries speech without loss to
-  // the ear.
+  // encoder finds the slide behind it instead of drawing it again, and the look-ahead (mbtree)
+  // spends the bits on what stays. One step above the fastest preset that is about a quarter of its
+  // video's bytes at the same quality factor, a little sharper than the preset after it and faster;
+  // the eye tells none of them apart. The sound is the lecturer's voice from one microphone: one
+  // channel at 48 kbit/s carries speech without loss to the ear.
   QStringList encoder;
   switch (quality) {
     case ExportQuality::Standard:
-      encoder = {QStringLiteral("-preset"), QStringLiteral("veryfast"), QStringLiteral("-crf"), QStringLiteral("23"),
-                 QStringLiteral("-refs"), QStringLiteral("3"), QStringLiteral("-bf"), QStringLiteral("8"),
-                 QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-b:a"), QStringLiteral("48k")};
+      encoder = {QStringLiteral("-preset"), QStringLiteral("superfast"), QStringLiteral("-crf"), QStringLiteral("23"),
+                 QStringLiteral("-refs"), QStringLiteral("3"), QStringLiteral("-x264-params"),
+                 QStringLiteral("mbtree=1:rc-lookahead=20"), QStringLiteral("-ac"), QStringLiteral("1"),
+                 QStringLiteral("-b:a"), QStringLiteral("48k")};
       break;
     case ExportQuality::Small:
       encoder = {QStringLiteral("-preset"), QStringLiteral("faster"), QStringLiteral("-crf"), QStringLiteral("27"),

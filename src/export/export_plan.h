@@ -114,8 +114,8 @@ inline const QString Graph = QStringLiteral("graph.txt");
 // pointer picture.
 QString FilterGraph(bool clipPointerAtRightEdge);
 
-// How hard the encoder works for a smaller file. Standard: under a third of the size of Fast (about a
-// quarter on a generated lecture) at a look the eye cannot tell apart, still many times faster than
+// How hard the encoder works for a smaller file. Standard: under a third of the size of Fast (about 0.3
+// on a generated lecture) at a look the eye cannot tell apart, still many times faster than
 // real time; Small: smaller again, slower; Fast: the quickest.
 enum class ExportQuality { Standard, Small, Fast };
 // "標準"/"standard", "小さい"/"small", "速い"/"fast"; false for another word.
