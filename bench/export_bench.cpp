@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -108,7 +109,7 @@ void BM_ExportLecture(benchmark::State& state) {
     return;
   }
   frame.close();
-  double exportSeconds = 0, bareBefore = 0, bareAfter = 0;
+  double exportSeconds = 0, bareBefore = 0, bareAfter = 0, megabytes = 0;
   for (auto _ : state) {
     // The bare command runs just before and just after the export, which is set against the mean of
     // the two: a load that rises or falls on the machine meanwhile weighs on both sides alike.
@@ -127,6 +128,7 @@ void BM_ExportLecture(benchmark::State& state) {
       state.SkipWithError(("export failed: " + r.reason).toStdString().c_str());
       return;
     }
+    megabytes = QFileInfo(mp4).size() / 1e6;
     QFile::remove(mp4);
 
     bareAfter = BareSeconds(files.path(), presenter, bare);
@@ -142,6 +144,7 @@ void BM_ExportLecture(benchmark::State& state) {
   state.counters["bare_after_s"] = bareAfter;
   state.counters["export_over_bare"] = exportSeconds / bareSeconds;
   state.counters["times_real_time"] = kSeconds / exportSeconds;
+  state.counters["output_MB"] = megabytes;
 }
 BENCHMARK(BM_ExportLecture)->Unit(benchmark::kSecond)->Iterations(1)->UseManualTime();
 

@@ -237,8 +237,36 @@ TEST(BatchCommand, ConvertReportsAReadOnlyFolderAndAWrongCommandLine) {
 
   for (const QStringList& wrong : {QStringList{QStringLiteral("--batch"), QStringLiteral("burn"), a.root},
                                    QStringList{QStringLiteral("--batch"), QStringLiteral("export"), a.root, QStringLiteral("--jobs"), QStringLiteral("0")},
+                                   QStringList{QStringLiteral("--batch"), QStringLiteral("export"), a.root, QStringLiteral("--quality"), QStringLiteral("最高")},
                                    QStringList{QStringLiteral("--batch"), QStringLiteral("export")}})
     EXPECT_EQ(RunBatch(wrong, a.state.path()).exit, 2) << wrong.join(' ').toStdString();
+}
+
+// --quality reaches every export (the encoder writes its settings into the video), and an export
+// made at another quality is done again on --resume.
+TEST(BatchCommand, TheQualityGoesToTheExportsAndCountsOnResume) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+  QTemporaryDir base, state;
+  const QString root = JoinPath(base.path(), QStringLiteral("root"));
+  MakeFolder(JoinPath(root, QStringLiteral("第1回")), 2);
+  const QString mp4 = JoinPath(base.path(), QStringLiteral("out/第1回.mp4"));
+  const auto run = [&](const QStringList& more) {
+    return RunBatch(QStringList{QStringLiteral("--batch"), QStringLiteral("export"), root, QStringLiteral("--out"),
+                                JoinPath(base.path(), QStringLiteral("out"))} + more,
+                    state.path());
+  };
+  // The fastest settings use one reference frame and no B-frames; the default more of both.
+  const auto fastest = [&] { return test::ReadFile(mp4).contains(" ref=1 ") && test::ReadFile(mp4).contains(" bframes=0 "); };
+  BatchRun r = run({QStringLiteral("--quality"), QStringLiteral("速い")});
+  EXPECT_EQ(r.exit, 0) << r.errors.toStdString();
+  EXPECT_TRUE(fastest());
+  r = run({QStringLiteral("--quality"), QStringLiteral("fast"), QStringLiteral("--resume")});
+  EXPECT_TRUE(r.errors.contains(QStringLiteral("再開で済み 1 件"))) << r.errors.toStdString();
+  r = run({QStringLiteral("--resume")});
+  EXPECT_EQ(r.exit, 0) << r.errors.toStdString();
+  EXPECT_TRUE(r.errors.contains(QStringLiteral("再開で済み 0 件"))) << r.errors.toStdString();
+  EXPECT_FALSE(fastest());
+  EXPECT_TRUE(test::ReadFile(mp4).contains(" ref=3 "));
 }
 
 // The README's way to share an archive among machines: GNU parallel over a list of folders, each

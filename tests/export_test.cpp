@@ -935,3 +935,97 @@ TEST(ExportCommand, MissingPicturesAreAskedAboutFirst) {
   ASSERT_EQ(w.messages.shown.size(), 2u);
   EXPECT_TRUE(w.messages.shown[1].text.startsWith(kFailed)) << w.messages.shown[1].text.toStdString();
 }
+
+// The menu asks for the quality after the file, proposes the last one chosen and hands the choice to
+// the encoder; a cancel there writes nothing.
+TEST(ExportCommand, TheQualityIsAskedRememberedAndUsed) {
+  ExportWindow w;
+  QTemporaryDir record;
+  const QString seen = JoinPath(record.path(), QStringLiteral("args.txt"));
+  // The length is found; the encoding notes its arguments and fails (only they matter here).
+  WriteEncoder(w.program.path(), "for a in \"$@\"; do last=$a; done\n"
+                                 "case \"$last\" in\n"
+                                 "  *.part) echo \"$*\" > '" + seen.toUtf8() + "'; echo 'Conversion failed!' >&2; exit 1;;\n"
+                                 "  *) echo '  Duration: 00:00:10.00, start: 0.000000, bitrate: 300 kb/s' >&2; exit 1;;\n"
+                                 "esac\n");
+  // The encoder's options of a quality, as they stand between the codec and the pixel format.
+  const auto options = [](ExportQuality q) {
+    const QStringList a = EncoderArguments(QStringLiteral("in"), QStringLiteral("out"), 10, q);
+    const qsizetype from = a.indexOf(QStringLiteral("libx264")) + 1;
+    return a.mid(from, a.indexOf(QStringLiteral("-pix_fmt")) - from).join(QLatin1Char(' '));
+  };
+  ASSERT_NE(options(ExportQuality::Small), options(ExportQuality::Fast));
+
+  struct Step {
+    int pick;  // the index picked, -1 a cancel
+    ExportQuality expected;
+  };
+  int proposed = -1;
+  for (const Step& step : {Step{1, ExportQuality::Small}, Step{2, ExportQuality::Fast}, Step{-1, ExportQuality::Fast},
+                           Step{0, ExportQuality::Standard}}) {
+    QFile::remove(seen);
+    w.messages.picks.push_back(step.pick);
+    w.Export(w.chosen);
+    ASSERT_FALSE(w.messages.choices.empty());
+    const ScriptedMessageBoxes::Choice& asked = w.messages.choices.back();
+    EXPECT_TRUE(asked.text.contains(ShowPath(w.chosen))) << asked.text.toStdString();
+    ASSERT_EQ(asked.items.size(), 3);
+    EXPECT_EQ(asked.items[0], QStringLiteral("標準"));
+    EXPECT_TRUE(asked.items[1].startsWith(QStringLiteral("小さい")));
+    EXPECT_TRUE(asked.items[2].startsWith(QStringLiteral("速い")));
+    // The proposal is the last choice made (the first time, whatever an earlier export left).
+    if (proposed >= 0) EXPECT_EQ(asked.current, proposed);
+    if (step.pick < 0) {
+      EXPECT_TRUE(w.messages.shown.empty());
+      EXPECT_FALSE(QFileInfo::exists(seen));
+      continue;
+    }
+    proposed = step.pick;
+    ASSERT_EQ(w.messages.shown.size(), 1u);
+    EXPECT_TRUE(w.messages.shown[0].text.startsWith(kFailed));
+    EXPECT_TRUE(QString::fromUtf8(test::ReadFile(seen)).contains(options(step.expected))) << step.pick;
+  }
+  EXPECT_EQ(w.messages.choices.size(), 4u);
+}
+
+// The default quality against the fastest one (the only one there was before), both through the
+// command line on the same lecture: a third of the size or less, the slides looking the same.
+TEST(ExportLecture, TheDefaultQualityTakesAThirdOfTheFastestsRoom) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+  Lecture lecture;
+  ASSERT_TRUE(lecture.ok);
+  QTemporaryDir out, cache;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("XDG_CACHE_HOME"), cache.path());
+  const auto exportAt = [&](const QString& quality) {
+    const QString mp4 = JoinPath(out.path(), quality + QStringLiteral(".mp4"));
+    QProcess editor;
+    editor.setProcessEnvironment(env);
+    QStringList args = {QStringLiteral("--export"), lecture.folder, mp4};
+    if (!quality.isEmpty()) args << QStringLiteral("--quality") << quality;
+    editor.start(EditorExecutable(), args);
+    EXPECT_TRUE(editor.waitForFinished(300000));
+    EXPECT_EQ(editor.exitCode(), 0) << editor.readAllStandardError().toStdString();
+    return mp4;
+  };
+  const QString standard = exportAt(QString());
+  const QString fastest = exportAt(QStringLiteral("速い"));
+  const qint64 standardSize = QFileInfo(standard).size(), fastestSize = QFileInfo(fastest).size();
+  ASSERT_GT(standardSize, 0);
+  EXPECT_LE(standardSize * 3, fastestSize) << standardSize << " against " << fastestSize;
+
+  // The slide area of frames in each slide, the pointer left out, against the picture.
+  const std::vector<int> numbers = {100, 300, 451, 586, 880};
+  const std::vector<QImage> a = Frames(standard, numbers), b = Frames(fastest, numbers);
+  ASSERT_EQ(a.size(), numbers.size());
+  ASSERT_EQ(b.size(), numbers.size());
+  for (size_t k = 0; k < numbers.size(); ++k) {
+    const int slide = static_cast<int>(k);
+    const int point = static_cast<int>(std::floor(numbers[k] / 15.0 / 0.2));
+    const QPointF pointer(Lecture::X(point) * 960, Lecture::Y(point) * 720);
+    const QImage picture = lecture.pictures[static_cast<size_t>(slide)]
+                               .scaled(960, 720, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                               .convertToFormat(QImage::Format_RGB32);
+    EXPECT_GT(SlidePsnr(a[k], picture, pointer), SlidePsnr(b[k], picture, pointer) - 1.0) << "frame " << numbers[k];
+  }
+}

@@ -67,7 +67,7 @@ QString UsageText() {
       "        kemo-editor --export フォルダ 出力.mp4 [--quality 標準|小さい|速い] [--strict]\n"
       "        kemo-editor --web フォルダ 出力フォルダ\n"
       "        kemo-editor --batch check|convert|export|web ルート [--jobs N] [--out DIR] [--report FILE]\n"
-      "                    [--resume] [--force]\n"
+      "                    [--resume] [--force] [--quality 標準|小さい|速い]\n"
       "        kemo-editor --help | --version\n\n"
       "講義収録のデータフォルダ（content.xml、Video.flv / Video.avi、スライド画像）を編集します。\n"
       "フォルダを指定すると、起動時にそのフォルダを開きます。\n\n"

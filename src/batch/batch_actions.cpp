@@ -32,18 +32,22 @@ const std::vector<BatchAction>& BatchActions() {
   static const std::vector<BatchAction> actions = {
       // Problems found (status 1) are the rows' warnings, one a line of the standard output.
       {QStringLiteral("check"), true, 1, true, [](const QString&, const QString&, const QString&) { return QString(); },
-       [](const BatchJob& job, bool) { return QStringList{QStringLiteral("--check"), job.folder}; }},
+       [](const BatchJob& job, const BatchChoices&) { return QStringList{QStringLiteral("--check"), job.folder}; }},
       {QStringLiteral("convert"), false, 3, false,
        [](const QString& folder, const QString&, const QString&) { return JoinPath(folder, QStringLiteral("Video.avi")); },
-       [](const BatchJob& job, bool force) {
+       [](const BatchJob& job, const BatchChoices& choices) {
          QStringList args{QStringLiteral("--convert"), job.folder};
-         if (force) args << QStringLiteral("--force");
+         if (choices.force) args << QStringLiteral("--force");
          return args;
        }},
       {QStringLiteral("export"), false, 3, false, ExportOutput,
-       [](const BatchJob& job, bool) { return QStringList{QStringLiteral("--export"), job.folder, job.output}; }},
+       [](const BatchJob& job, const BatchChoices& choices) {
+         QStringList args{QStringLiteral("--export"), job.folder, job.output};
+         if (!choices.quality.isEmpty()) args << QStringLiteral("--quality") << choices.quality;
+         return args;
+       }},
       {QStringLiteral("web"), false, 3, false, WebOutput,
-       [](const BatchJob& job, bool) { return QStringList{QStringLiteral("--web"), job.folder, job.output}; }},
+       [](const BatchJob& job, const BatchChoices&) { return QStringList{QStringLiteral("--web"), job.folder, job.output}; }},
   };
   return actions;
 }

@@ -16,6 +16,12 @@ struct BatchJob {
   QString output;    // what the job writes ("" when it writes nothing)
 };
 
+// What the batch's command line asks of every job.
+struct BatchChoices {
+  bool force = false;  // an existing product is replaced
+  QString quality;     // the export's --quality ("standard", "small", "fast"); "" for its default
+};
+
 struct BatchAction {
   QString name;
   bool light = false;  // quick and reading only: never waits behind the heavy jobs
@@ -25,8 +31,8 @@ struct BatchAction {
   bool warningsOnOutput = false;
   // The job's product for a folder: `outDir` is --out ("" when not given). "" for none.
   std::function<QString(const QString& folder, const QString& relative, const QString& outDir)> output;
-  // The single-folder command line after the program's name; `force` replaces an existing product.
-  std::function<QStringList(const BatchJob& job, bool force)> arguments;
+  // The single-folder command line after the program's name.
+  std::function<QStringList(const BatchJob& job, const BatchChoices& choices)> arguments;
 };
 
 // The actions: check (the timing check), convert, export, web.

@@ -26,6 +26,7 @@
 #include "batch/batch_folders.h"
 #include "batch/batch_report.h"
 #include "batch/folder_convert.h"
+#include "export/export_plan.h"
 #include "platform/paths.h"
 
 namespace kemo {
@@ -45,7 +46,8 @@ QString Usage() {
   QStringList names;
   for (const BatchAction& a : BatchActions()) names << a.name;
   return QStringLiteral("使い方: kemo-editor --batch ") + names.join(QLatin1Char('|')) +
-         QStringLiteral(" ルートフォルダ [--jobs N] [--out 出力フォルダ] [--report 報告.json|.csv] [--resume] [--force]");
+         QStringLiteral(" ルートフォルダ [--jobs N] [--out 出力フォルダ] [--report 報告.json|.csv] [--resume] [--force]"
+                        " [--quality 標準|小さい|速い]");
 }
 
 QString Clock(double seconds) {
@@ -57,7 +59,8 @@ struct Options {
   QStringList actions;
   QString root, outDir, report;
   int jobs = 0;
-  bool resume = false, force = false;
+  bool resume = false;
+  BatchChoices choices;
 };
 
 bool Parse(const QStringList& args, Options* o) {
@@ -70,9 +73,16 @@ bool Parse(const QStringList& args, Options* o) {
     const QString& a = args[i];
     const auto value = [&](QString* v) { return ++i < args.size() && !(*v = args[i]).isEmpty(); };
     if (a == QStringLiteral("--resume")) o->resume = true;
-    else if (a == QStringLiteral("--force")) o->force = true;
+    else if (a == QStringLiteral("--force")) o->choices.force = true;
     else if (a == QStringLiteral("--out")) { if (!value(&o->outDir)) return false; }
     else if (a == QStringLiteral("--report")) { if (!value(&o->report)) return false; }
+    else if (a == QStringLiteral("--quality")) {
+      QString word;
+      ExportQuality quality = ExportQuality::Standard;
+      if (!value(&word) || !ParseExportQuality(word, &quality)) return false;
+      // The default is given as no word at all: a run with and one without it are the same run.
+      o->choices.quality = quality == ExportQuality::Standard ? QString() : ExportQualityName(quality);
+    }
     else if (a == QStringLiteral("--jobs")) {
       QString n;
       bool ok = false;
@@ -128,6 +138,9 @@ class Batch {
         p.action = FindBatchAction(name);
         p.job = BatchJob{folder, relative, p.action->output(folder, relative, outDir_)};
         p.fingerprint = FolderFingerprint(folder);
+        // An export made at another quality is not one to keep on --resume.
+        if (name == QStringLiteral("export") && !o_.choices.quality.isEmpty() && !p.fingerprint.isEmpty())
+          p.fingerprint += QStringLiteral(" quality=") + o_.choices.quality;
         p.weight = QFileInfo(JoinPath(folder, QStringLiteral("Video.flv"))).size() +
                    QFileInfo(JoinPath(folder, QStringLiteral("Video.avi"))).size();
         const BatchRow* done = o_.resume ? journals[name]->Finished(relative, name) : nullptr;
@@ -209,7 +222,7 @@ class Batch {
     row.fingerprint = p.fingerprint;
     row.output = p.job.output;
     // An existing product the batch did not write stays, unless --force.
-    if (!p.job.output.isEmpty() && QFileInfo::exists(p.job.output) && !o_.force && !journal->Wrote(p.job.output)) {
+    if (!p.job.output.isEmpty() && QFileInfo::exists(p.job.output) && !o_.choices.force && !journal->Wrote(p.job.output)) {
       row.status = QStringLiteral("skipped");
       row.message = ShowPath(p.job.output) + QStringLiteral("が既にあるため、置き換えませんでした（--force で置き換えます）。");
       Finish(row, journal);
@@ -219,7 +232,7 @@ class Batch {
     if (!p.job.output.isEmpty()) QDir().mkpath(QFileInfo(p.job.output).absolutePath());
     auto* process = new QProcess;
     process->setProgram(program_);
-    process->setArguments(p.action->arguments(p.job, o_.force));
+    process->setArguments(p.action->arguments(p.job, o_.choices));
     process->setStandardInputFile(QProcess::nullDevice());
     if (!p.action->warningsOnOutput) process->setStandardOutputFile(QProcess::nullDevice());
 #if defined(__linux__)

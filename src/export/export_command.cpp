@@ -5,15 +5,16 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QSettings>
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
-#include "document/content_xml.h"
 #include "document/editor.h"
-#include "document/tables.h"
+#include "export/command_line_common.h"
 #include "export/export_lecture.h"
 #include "platform/file_dialogs.h"
 #include "platform/message_box.h"
@@ -40,32 +41,44 @@ QString ProgressText(double elapsed, double encoding, const ExportProgress& p) {
   return QStringLiteral("動画に書き出しています… 経過 ") + Clock(elapsed) + QStringLiteral("　残り 約 ") + remaining;
 }
 
-// The message seam of the command line: every text goes to the error output.
-class ErrorOutputMessages : public MessageBoxes {
- public:
-  MsgResult Show(const QString& text, MsgButtons buttons, MsgIcon) override {
-    ++shown;
-    PrintLine(text);
-    return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::No;
-  }
-  static void PrintLine(QString text) {
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    const QByteArray bytes = text.toLocal8Bit() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-  }
-  int shown = 0;
-};
+// The choices of the quality, as the menu command offers them (in the order of ExportQuality).
+const ExportQuality kQualities[] = {ExportQuality::Standard, ExportQuality::Small, ExportQuality::Fast};
+QStringList QualityItems() {
+  return {QStringLiteral("標準"), QStringLiteral("小さい（ファイルが小さくなり、書き出しに時間がかかります）"),
+          QStringLiteral("速い（早く書き出せ、ファイルが大きくなります）")};
+}
+
+// The last quality chosen in the menu, kept for the next export.
+const QString kQualityKey = QStringLiteral("export/quality");
+QSettings UserSettings() {
+  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("kemo-editor"), QStringLiteral("kemo-editor"));
+}
+ExportQuality LastQuality() {
+  ExportQuality quality = ExportQuality::Standard;
+  if (!ParseExportQuality(UserSettings().value(kQualityKey).toString(), &quality)) return ExportQuality::Standard;
+  return quality;
+}
+
+// Asks how the file is to be encoded, proposing the last choice; false for a cancel.
+bool AskQuality(Editor& ed, const QString& output, ExportQuality* quality) {
+  if (!ed.svc.messages) return true;
+  const ExportQuality last = LastQuality();
+  const int proposed = static_cast<int>(std::find(std::begin(kQualities), std::end(kQualities), last) - std::begin(kQualities));
+  const int picked = ed.svc.messages->Choose(
+      QStringLiteral("次のファイルに書き出す画質を選んでください。\r") + ShowPath(QFileInfo(output).absoluteFilePath()),
+      QualityItems(), proposed);
+  if (picked < 0 || picked >= static_cast<int>(std::size(kQualities))) return false;
+  *quality = kQualities[picked];
+  UserSettings().setValue(kQualityKey, ExportQualityName(*quality));
+  return true;
+}
 
 }  // namespace
 
-void ExportWithProgress(Editor& ed, const QString& output) {
-  QProgressDialog dialog(QStringLiteral("動画に書き出しています…"), QStringLiteral("キャンセル"), 0, 1000, ed.ui.frmMain);
-  dialog.setObjectName(kExportProgressName);
-  dialog.setWindowTitle(kAppTitle);
-  dialog.setWindowModality(Qt::WindowModal);
-  dialog.setAutoClose(false);
-  dialog.setAutoReset(false);
-  dialog.setMinimumDuration(0);
+void ExportWithProgress(Editor& ed, const QString& output, ExportQuality quality) {
+  const std::unique_ptr<QProgressDialog> shown =
+      MakeWriteProgress(QStringLiteral("動画に書き出しています…"), kExportProgressName, ed.ui.frmMain);
+  QProgressDialog& dialog = *shown;
   dialog.setValue(0);
   dialog.show();
   QElapsedTimer clock, encoding;
@@ -76,12 +89,12 @@ void ExportWithProgress(Editor& ed, const QString& output) {
   options.workFolder = ed.WorkFolder();
   options.programFolder = ed.ProgramFolder;
   options.runner = ed.svc.process;
+  options.quality = quality;
   options.onProgress = [&](const ExportProgress& p) {
     const double elapsed = clock.elapsed() / 1000.0;
     // What is left is told from the encoder's own pace, the preparation before it left out.
     if (p.duration > 0 && !encoding.isValid()) encoding.start();
-    if (p.seconds >= 0 && p.duration > 0)
-      dialog.setValue(static_cast<int>(qBound(0.0, p.seconds / p.duration * 1000.0, 999.0)));
+    if (const int permille = ProgressPermille(p); permille >= 0) dialog.setValue(permille);
     if (static_cast<int>(elapsed) != shownSecond || p.seconds >= 0) {
       shownSecond = static_cast<int>(elapsed);
       dialog.setLabelText(ProgressText(elapsed, encoding.isValid() ? encoding.elapsed() / 1000.0 : 0, p));
@@ -109,6 +122,8 @@ void OnExportCommand(Editor& ed) {
   const QString output = ed.svc.dialogs->SaveFile(QStringLiteral("MP4 動画 (*.mp4)"), JoinPath(ed.DataFolder, name),
                                                   QStringLiteral("動画に書き出し"));
   if (output.isEmpty()) return;
+  ExportQuality quality = ExportQuality::Standard;
+  if (!AskQuality(ed, output, &quality)) return;
   // Slides whose picture would show as the stand-in are named before anything is written.
   const QStringList missing = MissingPictures(ExportSourceOf(ed));
   if (!missing.isEmpty() &&
@@ -117,7 +132,7 @@ void OnExportCommand(Editor& ed) {
           MsgButtons::YesNo, MsgIcon::Critical) != MsgResult::Yes)
     return;
   exporting = true;
-  ExportWithProgress(ed, output);
+  ExportWithProgress(ed, output, quality);
   exporting = false;
 }
 
@@ -153,25 +168,12 @@ int RunExportCommandLine(const QStringList& args, const QString& programFolder) 
     else names << args[i];
   }
   if (usage || names.size() != 2) {
-    ErrorOutputMessages::PrintLine(kExportUsage());
+    PrintErrorLine(kExportUsage());
     return 2;
   }
   ErrorOutputMessages messages;
-  auto ed = std::make_unique<Editor>();
-  ed->svc.messages = &messages;
-  ed->ProgramFolder = programFolder;
-  ed->DataFolder = QDir::cleanPath(QFileInfo(names[0]).absoluteFilePath());
-  if (!QFileInfo(ed->ContentPath()).isFile()) {
-    ErrorOutputMessages::PrintLine(ShowPath(ed->ContentPath()) + QStringLiteral("が見つかりません。"));
-    return 1;
-  }
-  // The tables as opening the folder builds them.
-  ReadSymbolFile(*ed);
-  ClearAllTables(*ed);
-  if (!LoadContentXml(*ed) || messages.shown > 0) return 1;
-  BuildRecords(*ed);
-  BuildSlideTable(*ed);
-  BuildPointTable(*ed);
+  const std::unique_ptr<Editor> ed = LoadFolderForCommandLine(names[0], programFolder, &messages);
+  if (!ed) return 1;
 
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
@@ -186,18 +188,16 @@ int RunExportCommandLine(const QStringList& args, const QString& programFolder) 
   options.onProgress = [](const ExportProgress&) { return interruption == 0; };
   const ExportResult r = ExportLecture(ExportSourceOf(*ed), names[1], options);
   if (interruption != 0 && r.kind != ExportResult::Failed) {
-    ErrorOutputMessages::PrintLine(QStringLiteral("中止しました。") + ShowPath(QFileInfo(names[1]).absoluteFilePath()) +
+    PrintErrorLine(QStringLiteral("中止しました。") + ShowPath(QFileInfo(names[1]).absoluteFilePath()) +
                                    QStringLiteral("は書き出していません。"));
     return 128 + interruption;
   }
   if (r.kind != ExportResult::Done) {
-    ErrorOutputMessages::PrintLine(r.reason);
+    PrintErrorLine(r.reason);
     return 1;
   }
-  if (r.missingPictures.isEmpty()) return 0;
-  for (const QString& slide : r.missingPictures)
-    ErrorOutputMessages::PrintLine(QStringLiteral("警告: ") + slide + QStringLiteral("の画像が見つからないか読めないため、代わりの画像で書き出しました。"));
-  return 3;
+  PrintMissingPictureWarnings(r.missingPictures);
+  return r.missingPictures.isEmpty() ? 0 : 3;
 }
 
 }  // namespace kemo

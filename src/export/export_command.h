@@ -3,15 +3,18 @@
 // kemo-editor --export FOLDER OUT.mp4, both through ExportLecture.
 #include <QString>
 
+#include "export/export_plan.h"
+
 namespace kemo {
 
 struct Editor;
 
-// Asks for the output file (starting in the data folder, "<folder name>.mp4"), exports the folder's
-// lecture as the editor holds it with a progress dialog, and says where the file is or why not.
+// Asks for the output file (starting in the data folder, "<folder name>.mp4") and the quality (the
+// last one chosen proposed), exports the folder's lecture as the editor holds it with a progress
+// dialog, and says where the file is or why not.
 void OnExportCommand(Editor& ed);
 // Exports to `output` with the progress dialog, without asking for the file; the message it shows.
-void ExportWithProgress(Editor& ed, const QString& output);
+void ExportWithProgress(Editor& ed, const QString& output, ExportQuality quality = ExportQuality::Standard);
 
 void WireExport(Editor& ed);
 

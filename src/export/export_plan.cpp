@@ -218,22 +218,37 @@ bool ParseExportQuality(const QString& word, ExportQuality* quality) {
   return true;
 }
 
+QString ExportQualityName(ExportQuality quality) {
+  switch (quality) {
+    case ExportQuality::Small: return QStringLiteral("small");
+    case ExportQuality::Fast: return QStringLiteral("fast");
+    case ExportQuality::Standard: break;
+  }
+  return QStringLiteral("standard");
+}
+
 QStringList EncoderArguments(const QString& presenter, const QString& output, double duration,
                              ExportQuality quality) {
   using namespace ExportFrame;
-  // Slides stand still for seconds and only the presenter's corner and the time text move: the
-  // encoder's cheapest settings spend most of the file on repeating what did not change.
-  // veryfast keeps the look of ultrafast at the same quality factor in a quarter of the video's
-  // bytes; the lecturer's voice needs no more than 64 kbit/s.
+  // Slides stand still for seconds; what moves is the presenter's corner, the time text and the
+  // pointer, which uncovers what it hid a frame or two before: with more frames to refer to, the
+  // encoder finds the slide behind it instead of drawing it again, and the look-ahead (mbtree)
+  // spends the bits on what stays. One step above the fastest preset that is about a quarter of its
+  // video's bytes at the same quality factor, a little sharper than the preset after it and faster;
+  // the eye tells none of them apart. The sound is the lecturer's voice from one microphone: one
+  // channel at 48 kbit/s carries speech without loss to the ear.
   QStringList encoder;
   switch (quality) {
     case ExportQuality::Standard:
-      encoder = {QStringLiteral("-preset"), QStringLiteral("veryfast"), QStringLiteral("-crf"), QStringLiteral("23"),
-                 QStringLiteral("-b:a"), QStringLiteral("64k")};
+      encoder = {QStringLiteral("-preset"), QStringLiteral("superfast"), QStringLiteral("-crf"), QStringLiteral("23"),
+                 QStringLiteral("-refs"), QStringLiteral("3"), QStringLiteral("-x264-params"),
+                 QStringLiteral("mbtree=1:rc-lookahead=20"), QStringLiteral("-ac"), QStringLiteral("1"),
+                 QStringLiteral("-b:a"), QStringLiteral("48k")};
       break;
     case ExportQuality::Small:
       encoder = {QStringLiteral("-preset"), QStringLiteral("faster"), QStringLiteral("-crf"), QStringLiteral("27"),
-                 QStringLiteral("-b:a"), QStringLiteral("48k")};
+                 QStringLiteral("-refs"), QStringLiteral("3"), QStringLiteral("-bf"), QStringLiteral("8"),
+                 QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-b:a"), QStringLiteral("32k")};
       break;
     case ExportQuality::Fast:
       encoder = {QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-crf"), QStringLiteral("23"),

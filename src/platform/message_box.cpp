@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace kemo {
@@ -39,6 +40,26 @@ MsgResult QtMessageBoxes::Show(const QString& text, MsgButtons buttons, MsgIcon 
   if (buttons == MsgButtons::YesNoCancel) return MsgResult::Cancel;
   if (buttons == MsgButtons::YesNo) return MsgResult::No;
   return MsgResult::Ok;
+}
+
+int QtMessageBoxes::Choose(const QString& text, const QStringList& items, int current) {
+  QInputDialog box(owner_);
+  box.setWindowTitle(kAppTitle);
+  QString shownText = text;
+  box.setLabelText(shownText.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+  box.setComboBoxItems(items);
+  box.setComboBoxEditable(false);
+  if (current >= 0 && current < items.size()) box.setTextValue(items[current]);
+  if (box.exec() != QDialog::Accepted) return -1;
+  return static_cast<int>(items.indexOf(box.textValue()));
+}
+
+int ScriptedMessageBoxes::Choose(const QString& text, const QStringList& items, int current) {
+  choices.push_back({text, items, current});
+  if (picks.empty()) return current;
+  const int pick = picks.front();
+  picks.pop_front();
+  return pick;
 }
 
 MsgResult ScriptedMessageBoxes::Show(const QString& text, MsgButtons buttons, MsgIcon icon) {

@@ -3,6 +3,7 @@
 // "KemoEditor", with OK, Yes/No or Yes/No/Cancel and no icon, the information icon or the critical
 // icon. Texts keep their carriage returns; only the box shows them as line breaks.
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <deque>
 #include <vector>
@@ -21,6 +22,13 @@ class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
   virtual MsgResult Show(const QString& text, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None) = 0;
+  // A question answered by picking one of `items` (`current` proposed): the index picked, or -1 for
+  // a cancel. Where nobody can be asked (the command line), the proposal stands.
+  virtual int Choose(const QString& text, const QStringList& items, int current) {
+    (void)text;
+    (void)items;
+    return current;
+  }
 };
 
 // The toolkit's message box, owned by the main window.
@@ -29,6 +37,7 @@ class QtMessageBoxes : public MessageBoxes {
   explicit QtMessageBoxes(QWidget* owner = nullptr) : owner_(owner) {}
   void SetOwner(QWidget* owner) { owner_ = owner; }
   MsgResult Show(const QString& text, MsgButtons buttons, MsgIcon icon) override;
+  int Choose(const QString& text, const QStringList& items, int current) override;
 
  private:
   QWidget* owner_;
@@ -45,6 +54,9 @@ class ScriptedMessageBoxes : public MessageBoxes {
     MsgIcon icon;
   };
   MsgResult Show(const QString& text, MsgButtons buttons, MsgIcon icon) override;
+  // Records the question in `choices` and answers from `picks` (an index, -1 a cancel); with the
+  // script used up, the proposal.
+  int Choose(const QString& text, const QStringList& items, int current) override;
 
   void Answer(MsgResult r) { answers.push_back(r); }
   std::deque<MsgResult> answers;
@@ -54,6 +66,13 @@ class ScriptedMessageBoxes : public MessageBoxes {
   // Called with each box while it is up (a test looks at the world as the user sees it then).
   std::function<void(const Shown&)> onShow;
   std::vector<Shown> shown;
+  struct Choice {
+    QString text;
+    QStringList items;
+    int current = -1;
+  };
+  std::deque<int> picks;
+  std::vector<Choice> choices;
 
   QString LastText() const { return shown.empty() ? QString() : shown.back().text; }
   void Clear() { shown.clear(); answers.clear(); }

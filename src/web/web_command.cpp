@@ -3,13 +3,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
-#include "document/content_xml.h"
 #include "document/editor.h"
-#include "document/tables.h"
+#include "export/command_line_common.h"
 #include "export/export_lecture.h"
 #include "platform/file_dialogs.h"
 #include "platform/message_box.h"
@@ -23,41 +21,18 @@ namespace {
 
 bool writing = false;  // the command is not entered again while the encoder runs
 
-void PrintLine(QString text) {
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  const QByteArray bytes = text.toLocal8Bit() + '\n';
-  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-}
-
-// The message seam of the command line: every text goes to the error output.
-class ErrorOutputMessages : public MessageBoxes {
- public:
-  MsgResult Show(const QString& text, MsgButtons buttons, MsgIcon) override {
-    ++shown;
-    PrintLine(text);
-    return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::No;
-  }
-  int shown = 0;
-};
-
 }  // namespace
 
 void WebWithProgress(Editor& ed, const QString& outDir) {
-  QProgressDialog dialog(QStringLiteral("Web用に書き出しています…"), QStringLiteral("キャンセル"), 0, 1000,
-                         ed.ui.frmMain);
-  dialog.setObjectName(kWebProgressName);
-  dialog.setWindowTitle(kAppTitle);
-  dialog.setWindowModality(Qt::WindowModal);
-  dialog.setAutoClose(false);
-  dialog.setAutoReset(false);
-  dialog.setMinimumDuration(0);
+  const std::unique_ptr<QProgressDialog> shown =
+      MakeWriteProgress(QStringLiteral("Web用に書き出しています…"), kWebProgressName, ed.ui.frmMain);
+  QProgressDialog& dialog = *shown;
   dialog.show();
   WebOptions options;
   options.programFolder = ed.ProgramFolder;
   options.runner = ed.svc.process;
   options.onProgress = [&](const ExportProgress& p) {
-    if (p.seconds >= 0 && p.duration > 0)
-      dialog.setValue(static_cast<int>(qBound(0.0, p.seconds / p.duration * 1000.0, 999.0)));
+    if (const int permille = ProgressPermille(p); permille >= 0) dialog.setValue(permille);
     return !dialog.wasCanceled();
   };
   const WebResult r = WriteWebPackage(ExportSourceOf(ed), outDir, options);
@@ -103,25 +78,12 @@ bool IsWebCommandLine(int argc, char** argv) { return argc >= 2 && std::strcmp(a
 
 int RunWebCommandLine(const QStringList& args, const QString& programFolder) {
   if (args.size() != 3 || args[0] != QStringLiteral("--web")) {
-    PrintLine(QStringLiteral("使い方: kemo-editor --web データフォルダ 出力フォルダ"));
+    PrintErrorLine(QStringLiteral("使い方: kemo-editor --web データフォルダ 出力フォルダ"));
     return 2;
   }
   ErrorOutputMessages messages;
-  auto ed = std::make_unique<Editor>();
-  ed->svc.messages = &messages;
-  ed->ProgramFolder = programFolder;
-  ed->DataFolder = QDir::cleanPath(QFileInfo(args[1]).absoluteFilePath());
-  if (!QFileInfo(ed->ContentPath()).isFile()) {
-    PrintLine(ShowPath(ed->ContentPath()) + QStringLiteral("が見つかりません。"));
-    return 1;
-  }
-  // The tables as opening the folder builds them.
-  ReadSymbolFile(*ed);
-  ClearAllTables(*ed);
-  if (!LoadContentXml(*ed) || messages.shown > 0) return 1;
-  BuildRecords(*ed);
-  BuildSlideTable(*ed);
-  BuildPointTable(*ed);
+  const std::unique_ptr<Editor> ed = LoadFolderForCommandLine(args[1], programFolder, &messages);
+  if (!ed) return 1;
 
   WebOptions options;
   options.programFolder = programFolder;
@@ -129,19 +91,17 @@ int RunWebCommandLine(const QStringList& args, const QString& programFolder) {
   options.onProgress = [&](const ExportProgress& p) {
     if (p.seconds >= 0 && p.duration > 0) {
       const int tenth = static_cast<int>(p.seconds / p.duration * 10);
-      if (tenth != shownTenth) PrintLine(QStringLiteral("書き出し中… %1%").arg(std::min(tenth, 10) * 10));
+      if (tenth != shownTenth) PrintErrorLine(QStringLiteral("書き出し中… %1%").arg(std::min(tenth, 10) * 10));
       shownTenth = tenth;
     }
     return true;
   };
   const WebResult r = WriteWebPackage(ExportSourceOf(*ed), args[2], options);
   if (r.kind != WebResult::Done) {
-    PrintLine(r.reason);
+    PrintErrorLine(r.reason);
     return 1;
   }
-  // Worded as the export's warnings, which the batch reports per folder.
-  for (const QString& slide : r.missing)
-    PrintLine(QStringLiteral("警告: ") + slide + QStringLiteral("の画像が見つからないか読めないため、代わりの画像で書き出しました。"));
+  PrintMissingPictureWarnings(r.missing);
   return r.missing.isEmpty() ? 0 : 3;
 }
 

@@ -38,6 +38,8 @@ xdotool key ctrl+a
 # (An ASCII name: xdotool types Japanese through a remapped key, which a busy server may drop.)
 xdotool type --delay 10 "$OUT/lecture.mp4"
 xdotool key Return
+# The quality: the proposal (標準 the first time) taken as it is.
+answer_box export-cancel-00-quality Return 30
 progress=$(wait_window "^KemoEditor$" 30) || fail "no progress dialog"
 
 # Three seconds of the export: the dialog is redrawn (its time goes on) and the work folder stays small.
