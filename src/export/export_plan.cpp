@@ -241,8 +241,8 @@ QStringList EncoderArguments(const QString& presenter, const QString& output, do
   switch (quality) {
     case ExportQuality::Standard:
       encoder = {QStringLiteral("-preset"), QStringLiteral("superfast"), QStringLiteral("-crf"), QStringLiteral("23"),
-                 QStringLiteral("-refs"), QStringLiteral("3"), QStringLiteral("-x264-params"),
-                 QStringLiteral("mbtree=1:rc-lookahead=20"), QStringLiteral("-ac"), QStringLiteral("1"),
+                 QStringLiteral("-refs"), QStringLiteral("2"), QStringLiteral("-x264-params"),
+                 QStringLiteral("mbtree=1:rc-lookahead=10"), QStringLiteral("-ac"), QStringLiteral("1"),
                  QStringLiteral("-b:a"), QStringLiteral("48k")};
       break;
     case ExportQuality::Small:
@@ -266,6 +266,8 @@ QStringList EncoderArguments(const QString& presenter, const QString& output, do
           QStringLiteral("-i"), QStringLiteral("file:") + ExportFile::SlideStream,
           QStringLiteral("-i"), ExportFile::PointerPicture,
           QStringLiteral("-f"), QStringLiteral("ffmetadata"), QStringLiteral("-i"), ExportFile::ChapterFile,
+          // The scaling and the overlays work in slices on every core, beside the encoder.
+          QStringLiteral("-filter_complex_threads"), QStringLiteral("2"),
           QStringLiteral("-filter_complex_script"), ExportFile::Graph,
           QStringLiteral("-map"), QStringLiteral("[v]"),
           QStringLiteral("-map"), QStringLiteral("0:a?"),
