@@ -153,6 +153,21 @@ TEST(Stage, PictureFilesAreReadOnceUntilRevalidated) {
   cache.Revalidate();
   EXPECT_TRUE(cache.Load(path).isNull());
   EXPECT_TRUE(cache.Load(JoinPath(dir.path(), QStringLiteral("none.jpg"))).isNull());
+
+  // Stage-sized pictures: the one shown and the one before stay decoded, an older one goes.
+  const QSize stage(635, 476);
+  QStringList slides;
+  for (int i = 0; i < 3; ++i) {
+    slides << JoinPath(dir.path(), QStringLiteral("s%1.jpg").arg(i));
+    test::WriteJpeg(slides.last(), 640, 480, QColor(40 * i, 80, 120));
+    cache.Load(slides.last(), stage);
+  }
+  const int decodes = cache.Decodes();
+  cache.Load(slides[1], stage);
+  cache.Load(slides[2], stage);
+  EXPECT_EQ(cache.Decodes(), decodes);
+  cache.Load(slides[0], stage);
+  EXPECT_EQ(cache.Decodes(), decodes + 1);
 }
 
 TEST(StageView, MarkersArePlacedFromThePointsFractions) {

@@ -77,16 +77,21 @@ class DocumentHistory {
 
 // The editor's hold on its history. A copy of an editor (a test's "before" picture) starts with an
 // empty history of its own.
+// Made at its first use: its tables (a megabyte) are not written while the window first shows.
 class HistoryHolder {
  public:
-  HistoryHolder() : p_(std::make_unique<DocumentHistory>()) {}
-  HistoryHolder(const HistoryHolder&) : HistoryHolder() {}
+  HistoryHolder() = default;
+  HistoryHolder(const HistoryHolder&) {}
   HistoryHolder& operator=(const HistoryHolder&) { return *this; }
-  DocumentHistory* operator->() const { return p_.get(); }
-  DocumentHistory& operator*() const { return *p_; }
+  DocumentHistory* operator->() const { return get(); }
+  DocumentHistory& operator*() const { return *get(); }
 
  private:
-  std::unique_ptr<DocumentHistory> p_;
+  DocumentHistory* get() const {
+    if (!p_) p_ = std::make_unique<DocumentHistory>();
+    return p_.get();
+  }
+  mutable std::unique_ptr<DocumentHistory> p_;
 };
 
 // Names of the changes (the captions of 元に戻す and やり直し).

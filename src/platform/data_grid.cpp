@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include "platform/bold_font.h"
 #include "platform/record_set.h"
 #include "platform/twips.h"
 
@@ -59,6 +60,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
   verticalHeader()->setVisible(false);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setFont(FromRegularFace(horizontalHeader()->font()));
   // Column widths come from the layout, some narrower than the style's usual minimum.
   horizontalHeader()->setMinimumSectionSize(1);
   setMouseTracking(true);
@@ -287,9 +289,7 @@ void DataGrid::FitFonts() {
       headers.append({model()->headerData(c, Qt::Horizontal).toString(), columnWidth(c) - headerMargin});
   }
   const QFont cellFont = fit(designFont_, cells);
-  QFont headerFont = designFont_;
-  headerFont.setBold(headerBold_);
-  headerFont = fit(headerFont, headers);
+  const QFont headerFont = fit(headerBold_ ? BoldFromRegular(designFont_) : designFont_, headers);
   if (font() != cellFont) setFont(cellFont);
   if (horizontalHeader()->font() != headerFont) horizontalHeader()->setFont(headerFont);
   ApplyRowHeight();

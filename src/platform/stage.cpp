@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/bold_font.h"
 #include "platform/data_grid.h"
 #include "platform/picture_file.h"
 #include "platform/twips.h"
@@ -50,13 +51,19 @@ QImage PictureFileCache::Load(const QString& path, const QSize& size) {
     image = ReadPictureFile(path, size);
   }
   if (it == entries_.end()) {
-    if (entries_.size() >= kKeep)
-      entries_.erase(std::min_element(entries_.begin(), entries_.end(),
-                                      [](const Entry& a, const Entry& b) { return a.used < b.used; }));
     entries_.push_back(Entry{});
     it = entries_.end() - 1;
   }
   *it = Entry{path, size, modified, bytes, exists, image, generation_, clock_};
+  // The least recently used go until the rest fit the budget (and a few entries, pictures or not).
+  const auto held = [this] {
+    qsizetype total = 0;
+    for (const Entry& e : entries_) total += e.image.sizeInBytes();
+    return total;
+  };
+  while (entries_.size() > kKeepEntries || (entries_.size() > 1 && held() > kKeepBytes))
+    entries_.erase(std::min_element(entries_.begin(), entries_.end(),
+                                    [](const Entry& a, const Entry& b) { return a.used < b.used; }));
   return image;
 }
 
@@ -198,7 +205,11 @@ void Stage::SetGridVisible(bool visible) {
 void Stage::SetFileNotFoundVisible(bool visible) {
   if (fileNotFound_ == visible) return;
   fileNotFound_ = visible;
-  Dirty(QRect(QPoint(0, 0), NotFoundBand().size()));
+  // The band is made when it is first shown; hidden, it leaves the place it covered, if any.
+  if (visible)
+    Dirty(QRect(QPoint(0, 0), NotFoundBand().size()));
+  else if (!notFoundBand_.isNull())
+    Dirty(QRect(QPoint(0, 0), notFoundBand_.size()));
 }
 
 const QImage& Stage::Scaled() const {
@@ -245,9 +256,8 @@ const QImage& Stage::Glyph(const StageMarker& m, const QSize& size) const {
 
 const QImage& Stage::NotFoundBand() const {
   if (notFoundBand_.width() == width() && !notFoundBand_.isNull()) return notFoundBand_;
-  QFont f = font();
+  QFont f = BoldFromRegular(font());
   f.setPixelSize(std::max(10, height() / 14));
-  f.setBold(true);
   const int h = QFontMetrics(f).height() + 8;
   QImage band(std::max(1, width()), h, QImage::Format_ARGB32_Premultiplied);
   band.fill(QColor(255, 255, 255, 220));

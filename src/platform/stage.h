@@ -55,8 +55,11 @@ class PictureFileCache {
     quint64 checked = 0;  // the generation in which the file was last checked
     quint64 used = 0;
   };
-  // A few pictures only: each decoded slide holds about a megabyte.
-  static constexpr size_t kKeep = 5;
+  // The pictures kept hold no more than this together (the one just loaded is always kept): two
+  // slides at the design size, the one shown and the one before, which stepping back and forth
+  // shows again; at twice the size, the one shown alone.
+  static constexpr qsizetype kKeepBytes = 2600 * 1024;
+  static constexpr size_t kKeepEntries = 5;
   std::vector<Entry> entries_;
   quint64 generation_ = 1;
   quint64 clock_ = 0;
