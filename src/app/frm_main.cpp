@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -102,7 +103,7 @@ QString ExitQuestionText(const Editor& ed) {
   return w + UnregisteredWorkText(ed) + QStringLiteral("終了してもよろしいですか？");
 }
 
-FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget* parent)
+FrmMain::FrmMain(const Services& services, const QString& programFolder, Build build, QWidget* parent)
     : QMainWindow(parent) {
   setObjectName(QStringLiteral("frmMain"));
   ed_.svc = services;
@@ -120,7 +121,18 @@ FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget
   recent_ = std::make_unique<RecentFolders>();
   ed_.document.LastDataFolder = recent_->Last();
   setAcceptDrops(true);
+  setFont(WindowFont(font()));
   BuildMenus();
+  // The window: client area 15075 x 10275 twips at screen position 120, 750.
+  resize(DesignClientSize() + QSize(0, menuBar()->sizeHint().height()));
+  move(TwipsToPixels(120), TwipsToPixels(750));
+  setWindowTitle(QStringLiteral("Kemo.Editor "));
+  if (build == Build::Whole) FinishBuilding();
+}
+
+void FrmMain::FinishBuilding() {
+  if (built_) return;
+  built_ = true;
   BuildControls();
   WireShell();
   WirePlayback(ed_);
@@ -134,16 +146,23 @@ FrmMain::FrmMain(const Services& services, const QString& programFolder, QWidget
   WireWeb(ed_);
   OnMainWindowLoad();
   SetUpKeyboard(ed_.ui, centralWidget());
+  // Built after the window was fitted to the screen and shown: the controls take its size now.
+  if (minimumClient_.isValid()) centralWidget()->setMinimumSize(minimumClient_);
+  if (isVisible()) {
+    // Children made for a window on the screen are shown later by the toolkit: the client area is
+    // shown now, so that it takes its place below the menus before the layout is scaled to it.
+    centralWidget()->show();
+    layout()->invalidate();
+    layout()->activate();
+    ScaleToClientArea();
+  }
 }
 
 FrmMain::~FrmMain() = default;
 
 void FrmMain::BuildControls() {
   Controls& ui = ed_.ui;
-  QFont base = font();
-  base.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans")});
-  base.setPointSize(9);
-  setFont(base);
+  const QFont base = font();
 
   auto* central = new QWidget(this);
   central->setObjectName(QStringLiteral("client"));
@@ -345,11 +364,12 @@ void FrmMain::BuildControls() {
   ui.recTimer = makeTimer("recTimer", 100);
   ui.frRecTimer = makeTimer("frRecTimer", 500);
   ui.WaitTm = makeTimer("WaitTm", 5000);
+}
 
-  // The window: client area 15075 x 10275 twips at screen position 120, 750.
-  resize(DesignClientSize() + QSize(0, menuBar()->sizeHint().height()));
-  move(TwipsToPixels(120), TwipsToPixels(750));
-  setWindowTitle(QStringLiteral("Kemo.Editor "));
+QFont FrmMain::WindowFont(QFont base) {
+  base.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans")});
+  base.setPointSize(9);
+  return base;
 }
 
 QSize FrmMain::DesignClientSize() {
@@ -362,7 +382,7 @@ void FrmMain::ScaleToClientArea() { LayOutForClientArea(ed_.ui, centralWidget(),
 
 void FrmMain::resizeEvent(QResizeEvent* e) {
   QMainWindow::resizeEvent(e);
-  ScaleToClientArea();
+  if (built_) ScaleToClientArea();
 }
 
 void FrmMain::FitToScreen() {
@@ -380,7 +400,8 @@ void FrmMain::FitToScreen() {
   // A screen that does not hold three quarters of the design (1280 x 720 at 150 %) sets the smallest
   // size itself; the texts are fitted to it.
   const double smallest = std::clamp(scale, 0.25, kMinLayoutScale);
-  centralWidget()->setMinimumSize(static_cast<int>(design.width() * smallest), static_cast<int>(design.height() * smallest));
+  minimumClient_ = QSize(static_cast<int>(design.width() * smallest), static_cast<int>(design.height() * smallest));
+  if (built_) centralWidget()->setMinimumSize(minimumClient_);
   scale = std::clamp(scale, smallest, 1.0);
   const QSize client(static_cast<int>(design.width() * scale), static_cast<int>(design.height() * scale));
   resize(client + QSize(0, menu));
@@ -438,6 +459,7 @@ void FrmMain::AfterOpen(bool opened) {
 }
 
 void FrmMain::OpenFolderFromOutside(const QString& folder) {
+  FinishBuilding();
   // A question or dialog of the editor is open: the folder waits for the user to finish it.
   if (QApplication::activeModalWidget()) {
     QTimer::singleShot(200, this, [this, folder] { OpenFolderFromOutside(folder); });
@@ -454,6 +476,7 @@ void FrmMain::OpenFolderFromOutside(const QString& folder) {
 }
 
 void FrmMain::OfferRecoveryAtStart() {
+  FinishBuilding();
   const QString folder = kemo::OfferRecoveryAtStart(ed_);
   if (!folder.isEmpty()) OpenFolderFromOutside(folder);
   // The agreement holds for this opening only.
@@ -462,7 +485,7 @@ void FrmMain::OfferRecoveryAtStart() {
 
 void FrmMain::TogglePlayback() {
   MediaPlayer* player = ed_.svc.player;
-  if (!player || !ed_.ui.frMain->isEnabled() || player->URL().isEmpty()) return;
+  if (!player || !built_ || !ed_.ui.frMain->isEnabled() || player->URL().isEmpty()) return;
   const int state = player->PlayState();
   if (state == PlayState::Playing || state == PlayState::Buffering)
     player->Pause();
@@ -538,6 +561,7 @@ void FrmMain::OnExitCommand() {
 }
 
 void FrmMain::closeEvent(QCloseEvent* e) {
+  FinishBuilding();
   if (shutDown_) {
     e->accept();
     return;

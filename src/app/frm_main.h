@@ -2,6 +2,7 @@
 // The main window frmMain: builds the controls, menus and timers at their design places, connects
 // their events to the procedures below, and runs start-up and shutdown. The procedures themselves
 // work on the Editor context this window owns.
+#include <QFont>
 #include <QMainWindow>
 #include <memory>
 
@@ -15,11 +16,20 @@ class RecentFolders;
 class FrmMain : public QMainWindow {
   Q_OBJECT
  public:
+  // How much the constructor builds: the whole window, or its frame and menus alone, so that the
+  // program's start can show the window before its controls are built (FinishBuilding builds them).
+  enum class Build { Whole, FrameFirst };
   // The services are the caller's (the real ones in main, doubles in tests) and must outlive the window.
-  FrmMain(const Services& services, const QString& programFolder, QWidget* parent = nullptr);
+  FrmMain(const Services& services, const QString& programFolder, Build build = Build::Whole,
+          QWidget* parent = nullptr);
   ~FrmMain() override;
 
   Editor& ed() { return ed_; }
+
+  // Builds, wires and loads the controls of a window built frame first; nothing once they are.
+  // Every command from outside (a folder, a close, a signal) finishes the building first.
+  void FinishBuilding();
+  bool Built() const { return built_; }
 
   // The Exit command (終了).
   void OnExitCommand();
@@ -30,6 +40,8 @@ class FrmMain : public QMainWindow {
   // Sizes and places the window for the screen's available area: the design size when it holds
   // it, otherwise the largest scale of it that fits.
   void FitToScreen();
+  // The window's font (its menus, and its controls at the design size), from the desktop's `base`.
+  static QFont WindowFont(QFont base);
   // The client area's size in pixels at the design size (layout scale 1).
   static QSize DesignClientSize();
 
@@ -68,6 +80,9 @@ class FrmMain : public QMainWindow {
   void AfterOpen(bool opened);
 
   Editor ed_;
+  bool built_ = false;
+  // The client area's least size for the screen (FitToScreen), kept for controls built later.
+  QSize minimumClient_;
   bool shutDown_ = false;
   bool keepJournal_ = false;
   std::unique_ptr<RecordSet> rsSld_, rsCur_, rsSldEdt_, rsRecCur_;

@@ -1,12 +1,16 @@
 // Kemo.Editor: process start-up. One instance at a time; the window comes up without a data folder,
 // or opens the folder named on the command line (kemo-editor FOLDER) as フォルダ指定 does.
 #include <QApplication>
+#include <QImageReader>
+#include <QPixmap>
 #include <QPixmapCache>
+#include <QScopeGuard>
 #include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTimer>
 #include <QTranslator>
+#include <memory>
 
 #include "app/frm_main.h"
 #include "batch/batch_command.h"
@@ -15,6 +19,7 @@
 #include "platform/beep.h"
 #include "platform/file_dialogs.h"
 #include "platform/first_paint.h"
+#include "platform/font_warm_up.h"
 #include "platform/heap.h"
 #include "platform/media_player.h"
 #include "platform/message_box.h"
@@ -22,6 +27,7 @@
 #include "platform/qt_media_player.h"
 #include "platform/services.h"
 #include "platform/paths.h"
+#include "platform/player_icons.h"
 #include "platform/single_instance.h"
 #include "platform/termination_signals.h"
 #include "platform/work_folder.h"
@@ -33,7 +39,12 @@ namespace {
 // The program's own icon, unless the user's icon theme has one of that name.
 void SetWindowIcon() {
   QIcon own;
-  for (int size : {16, 32, 48, 64, 128, 256}) own.addFile(QStringLiteral(":/icons/kemo-editor-%1.png").arg(size));
+  // Read as PNG by name: a reader left to find the format out would load every image plugin to ask.
+  for (int size : {16, 32, 48, 64, 128, 256}) {
+    QImageReader reader(QStringLiteral(":/icons/kemo-editor-%1.png").arg(size), "png");
+    reader.setAutoDetectImageFormat(false);
+    own.addPixmap(QPixmap::fromImage(reader.read()));
+  }
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kemo-editor"), own));
 }
 
@@ -70,7 +81,15 @@ int main(int argc, char** argv) {
         QCoreApplication::arguments().mid(1), QCoreApplication::applicationFilePath(),
         kemo::FindProgramDataFolder(QDir::cleanPath(QCoreApplication::applicationDirPath())));
   }
+  kemo::FontWarmUp fonts;
+  // The menus stay in the window, as their keys and the window tests expect, and the menu bar does
+  // not wait on the session bus for a desktop's global menu.
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
   QApplication app(argc, argv);
+  const auto fontsEnded = qScopeGuard([&fonts] { fonts.Finish(); });
+  fonts.Measure(kemo::FrmMain::WindowFont(QApplication::font()),
+                QStringLiteral("ファイル(F)マウスポイント(M)スライド(S)編集(E)再生(P)表示(V)ヘルプ(H)"));
+  QApplication::setStyle(kemo::CreateEditorStyle());
   QApplication::setApplicationName(QStringLiteral("Kemo.Editor"));
   QGuiApplication::setDesktopFileName(QStringLiteral("org.kemo.editor"));
   // The style's pixmap cache need not hold more than a few of its drawings.
@@ -120,8 +139,11 @@ int main(int argc, char** argv) {
   // The program's data is read where it was installed (or beside the build); what the program
   // writes goes to this editor's own work folder, which ends with it.
   kemo::EditorWorkFolder work(kemo::UserWorkBase());
-  kemo::FrmMain window(services,
-                       kemo::FindProgramDataFolder(QDir::cleanPath(QCoreApplication::applicationDirPath())));
+  fonts.WaitForConfiguration();
+  // The window is shown with its menus as soon as it can be; its controls are built once that first
+  // drawing is on the screen (or after a second, for a window that is never exposed).
+  kemo::FrmMain window(services, kemo::FindProgramDataFolder(QDir::cleanPath(QCoreApplication::applicationDirPath())),
+                       kemo::FrmMain::Build::FrameFirst);
   window.ed().UserWorkFolder = work.path();
   window.ed().UserWorkBase = work.base();
   messages.SetOwner(&window);
@@ -134,24 +156,31 @@ int main(int argc, char** argv) {
     window.raise();
     window.activateWindow();
   });
-  window.FitToScreen();
-  window.show();
-  // What the window need not wait for is done once it is seen: its icon, and the start of the media
-  // and sound machinery (which the first video or beep would otherwise do).
-  kemo::AfterFirstPaint(&window, [&player, &beeper, iconThemePaths] {
-    QIcon::setThemeSearchPaths(iconThemePaths);
-    SetWindowIcon();
-    player->Prepare();
-    beeper.Prepare();
-  });
   // A later start's folder opens after the socket's handler has returned (its questions run their
   // own event loops).
   QObject::connect(&instance, &kemo::SingleInstance::FolderRequested, &window,
                    [&window](const QString& f) { window.OpenFolderFromOutside(f); }, Qt::QueuedConnection);
-  // Opened once the window is up, so that its questions and messages stand over it.
-  if (!folder.isEmpty())
-    QTimer::singleShot(0, &window, [&window, folder] { window.OpenFolderFromOutside(folder); });
-  else
-    QTimer::singleShot(0, &window, [&window] { window.OfferRecoveryAtStart(); });
+  window.FitToScreen();
+  window.show();
+  // Once the controls are on the screen: the window's icon, and the start of the media and sound
+  // machinery (which the first video or beep would otherwise do); then the folder of the command
+  // line, or the work an earlier editor left, whose questions stand over the whole window.
+  auto started = std::make_shared<bool>(false);
+  const auto finish = [&window, &player, &beeper, iconThemePaths, folder, started] {
+    if (*started) return;
+    *started = true;
+    window.FinishBuilding();
+    window.repaint();
+    QIcon::setThemeSearchPaths(iconThemePaths);
+    SetWindowIcon();
+    player->Prepare();
+    beeper.Prepare();
+    if (!folder.isEmpty())
+      QTimer::singleShot(0, &window, [&window, folder] { window.OpenFolderFromOutside(folder); });
+    else
+      QTimer::singleShot(0, &window, [&window] { window.OfferRecoveryAtStart(); });
+  };
+  kemo::AfterFirstPaint(&window, finish);
+  QTimer::singleShot(1000, &window, finish);
   return app.exec();
 }

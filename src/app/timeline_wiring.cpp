@@ -46,11 +46,8 @@ class TimelineWiring : public QObject {
       : QObject(window), window_(window), ed_(ed), job_([this] {
           QMetaObject::invokeMethod(this, [this] { TakePeaks(); }, Qt::QueuedConnection);
         }) {
-    // 表示 stands before ヘルプ, which stays the last menu.
-    QMenu* view = new QMenu(QStringLiteral("表示(&V)"), window->menuBar());
-    QMenu* help = window->menuBar()->findChild<QMenu*>(QStringLiteral("mnuHelp"));
-    window->menuBar()->insertMenu(help ? help->menuAction() : nullptr, view);
-    view->setObjectName(QStringLiteral("mnuView"));
+    // 表示 stands before ヘルプ, which stays the last menu; the main window puts it there.
+    QMenu* view = window->menuBar()->findChild<QMenu*>(QStringLiteral("mnuView"));
     action_ = view->addAction(QStringLiteral("タイムライン"));
     action_->setObjectName(QStringLiteral("mnuViewTimeline"));
     action_->setCheckable(true);

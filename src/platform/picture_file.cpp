@@ -26,21 +26,53 @@ bool OpenRegular(const QString& path, QFile* file) {
   return true;
 }
 
+// The format the first bytes of the common picture files name, or nothing for any other. A reader
+// told the format asks only that format's decoder; one left to find it out loads every image plugin
+// the system has (TIFF, WebP, MNG...) to ask each in turn, which costs time and memory for no gain
+// with the pictures a recorder writes.
+QByteArray FormatByHeader(QIODevice* device) {
+  const QByteArray head = device->peek(8);
+  if (head.startsWith("\xFF\xD8\xFF")) return QByteArrayLiteral("jpeg");
+  if (head.startsWith("\x89PNG\r\n\x1A\n")) return QByteArrayLiteral("png");
+  if (head.startsWith("GIF87a") || head.startsWith("GIF89a")) return QByteArrayLiteral("gif");
+  if (head.startsWith("BM")) return QByteArrayLiteral("bmp");
+  return {};
+}
+
+// A reader for `file`: of the format its header names, else one that finds the format out.
+void ChooseFormat(QFile* file, QImageReader* reader) {
+  if (const QByteArray format = FormatByHeader(file); !format.isEmpty()) {
+    reader->setFormat(format);
+    reader->setAutoDetectImageFormat(false);
+  }
+}
+
 }  // namespace
 
 bool IsPictureFile(const QString& path) {
   QFile file;
   if (!OpenRegular(path, &file)) return false;
   QImageReader reader(&file);
-  return reader.canRead() && reader.size().isValid();
+  ChooseFormat(&file, &reader);
+  if (reader.canRead() && reader.size().isValid()) return true;
+  // A header that only looked like a known format: let the reader find out what it is.
+  if (reader.autoDetectImageFormat() || !file.seek(0)) return false;
+  QImageReader any(&file);
+  return any.canRead() && any.size().isValid();
 }
 
 bool ReadPictureFile(const QString& path, const QSize& size, QImage* image) {
   QFile file;
   if (!OpenRegular(path, &file)) return false;
   QImageReader reader(&file);
+  ChooseFormat(&file, &reader);
   if (size.isValid() && !size.isEmpty()) reader.setScaledSize(size);
-  return reader.read(image) && !image->isNull();
+  if (reader.read(image) && !image->isNull()) return true;
+  // A header that only looked like a known format: let the reader find out what it is.
+  if (reader.autoDetectImageFormat() || !file.seek(0)) return false;
+  QImageReader any(&file);
+  if (size.isValid() && !size.isEmpty()) any.setScaledSize(size);
+  return any.read(image) && !image->isNull();
 }
 
 QImage ReadPictureFile(const QString& path, const QSize& size) {

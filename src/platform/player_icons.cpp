@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QProxyStyle>
 
 namespace kemo {
 
@@ -49,6 +50,20 @@ class SymbolEngine : public QIconEngine {
         }
         break;
       }
+      case PlayerSymbol::MoreRight:
+      case PlayerSymbol::MoreDown: {
+        // Two chevrons pointing where the rest of the bar is.
+        QPen pen(ink, std::max(1.0, 1.5 * u), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        p->setPen(pen);
+        p->setBrush(Qt::NoBrush);
+        for (double d : {3.0, 8.0}) {
+          if (symbol_ == PlayerSymbol::MoreRight)
+            p->drawPolyline(QPolygonF{at(d, 4), at(d + 4, 8), at(d, 12)});
+          else
+            p->drawPolyline(QPolygonF{at(4, d), at(8, d + 4), at(12, d)});
+        }
+        break;
+      }
     }
     p->restore();
   }
@@ -76,8 +91,19 @@ class SymbolEngine : public QIconEngine {
   PlayerSymbol symbol_;
 };
 
+class EditorStyle : public QProxyStyle {
+ public:
+  QIcon standardIcon(StandardPixmap icon, const QStyleOption* option, const QWidget* widget) const override {
+    if (icon == SP_ToolBarHorizontalExtensionButton) return PlayerIcon(PlayerSymbol::MoreRight);
+    if (icon == SP_ToolBarVerticalExtensionButton) return PlayerIcon(PlayerSymbol::MoreDown);
+    return QProxyStyle::standardIcon(icon, option, widget);
+  }
+};
+
 }  // namespace
 
 QIcon PlayerIcon(PlayerSymbol symbol) { return QIcon(new SymbolEngine(symbol)); }
+
+QStyle* CreateEditorStyle() { return new EditorStyle; }
 
 }  // namespace kemo

@@ -111,7 +111,7 @@ void WriteJpeg(const QString& path, int width, int height, const QColor& color) 
   img.save(path, "JPG");
 }
 
-Window::Window() {
+Window::Window(FrmMain::Build build) {
   clock.now = QDateTime(QDate(2026, 12, 8), QTime(9, 30));
   Services s;
   s.player = &player;
@@ -121,7 +121,7 @@ Window::Window() {
   s.beeper = &beeper;
   s.pointer = &pointer;
   RecentFolders::Forget();
-  window = std::make_unique<FrmMain>(s, program.path());
+  window = std::make_unique<FrmMain>(s, program.path(), build);
   ed().UserWorkFolder = program.work();
 }
 

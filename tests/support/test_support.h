@@ -54,7 +54,7 @@ QImage NumberPicture(int number, int width = 1024, int height = 768);
 
 // The main window on the offscreen platform with a scripted player, message boxes and dialogs.
 struct Window {
-  Window();
+  explicit Window(FrmMain::Build build = FrmMain::Build::Whole);
   ~Window();
   ProgramFolder program;
   ScriptedPlayer player;

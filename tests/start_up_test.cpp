@@ -1,0 +1,156 @@
+// What the program's start does to show its window early: the window built frame first and
+// completed by the first command, the picture files read by the format their header names, one
+// Japanese face for regular and bold text, the menu bar's own symbols, the fonts looked up aside.
+#include <QApplication>
+#include <QBuffer>
+#include <QFontInfo>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QStyle>
+#include <gtest/gtest.h>
+
+#include "platform/bold_font.h"
+#include "platform/data_grid.h"
+#include "platform/font_warm_up.h"
+#include "platform/picture_file.h"
+#include "platform/player_icons.h"
+#include "platform/twips.h"
+#include "support/test_support.h"
+
+using namespace kemo;
+
+namespace {
+
+QStringList MenuTitles(QMainWindow* window) {
+  QStringList titles;
+  for (QAction* a : window->menuBar()->actions()) titles << a->text();
+  return titles;
+}
+
+const QString kStartCaption = QStringLiteral(
+    "Kemo.Editor  [Kemo.Recorderのデータフォルダが指定されていません] 動作モード[静止] 記録モード[OFF] 編集モード[OFF］");
+
+}  // namespace
+
+// Each way in from outside finds the window built, in the no-folder state, laid out for the size
+// the window was given before its controls existed.
+TEST(StartUp, AWindowBuiltFrameFirstIsCompletedByWhateverComesFirst) {
+  const QStringList wholeMenus = MenuTitles(test::Window().window.get());
+  struct Case {
+    const char* name;
+    std::function<void(test::Window&)> command;
+  };
+  const std::vector<Case> cases = {
+      {"the first drawing's task", [](test::Window& w) { w.window->FinishBuilding(); }},
+      {"a folder from the command line",
+       [](test::Window& w) { w.window->OpenFolderFromOutside(w.program.path() + QStringLiteral("/none")); }},
+      {"the recovery offer", [](test::Window& w) { w.window->OfferRecoveryAtStart(); }},
+      {"a close by the window system",
+       [](test::Window& w) {
+         w.messages.Answer(MsgResult::No);
+         w.window->close();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::Window w(FrmMain::Build::FrameFirst);
+    // The frame: every menu title is on the bar, no control exists, play and drops do nothing.
+    EXPECT_FALSE(w.window->Built());
+    EXPECT_EQ(w.ed().ui.frMain, nullptr);
+    EXPECT_EQ(MenuTitles(w.window.get()), wholeMenus);
+    w.window->TogglePlayback();
+    const QSize design = FrmMain::DesignClientSize();
+    w.window->resize(design * 0.8 + QSize(0, w.window->menuBar()->sizeHint().height()));
+    w.window->show();
+    test::Pump();
+
+    c.command(w);
+    ASSERT_TRUE(w.window->Built());
+    ASSERT_NE(w.ed().ui.frMain, nullptr);
+    EXPECT_EQ(w.ed().EditorState, State::NoFolder);
+    EXPECT_EQ(w.window->windowTitle(), kStartCaption);
+    EXPECT_NEAR(LayoutScale(), 0.8, 0.02);
+    EXPECT_TRUE(w.window->isVisible());
+    // Built once: a second finish adds nothing.
+    const int children = static_cast<int>(w.window->findChildren<QWidget*>().size());
+    w.window->FinishBuilding();
+    EXPECT_EQ(static_cast<int>(w.window->findChildren<QWidget*>().size()), children);
+  }
+}
+
+// A picture is decoded by the format its first bytes name, and by what it is when the header lies
+// or the name does; anything else is no picture.
+TEST(StartUp, PictureFilesAreReadByTheirContent) {
+  QTemporaryDir dir;
+  const QImage source = test::NumberPicture(7, 64, 48);
+  const auto encoded = [&source](const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    source.save(&buffer, format);
+    return bytes;
+  };
+  struct Case {
+    const char* file;
+    QByteArray bytes;
+    bool picture;
+  };
+  const std::vector<Case> cases = {
+      {"jpeg.jpg", encoded("JPG"), true},
+      {"png-named.jpg", encoded("PNG"), true},
+      {"bmp-named.png", encoded("BMP"), true},
+      {"ppm-named.jpg", encoded("PPM"), true},
+      {"jpeg-header-only.jpg", QByteArray("\xFF\xD8\xFF\xE0", 4) + QByteArray(200, 'x'), false},
+      {"png-header-only.png", QByteArray("\x89PNG\r\n\x1A\n", 8) + QByteArray(200, '\0'), false},
+      {"bm-text.bmp", QByteArrayLiteral("BM is not a picture"), false},
+      {"empty.jpg", QByteArray(), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const QString path = dir.filePath(QString::fromLatin1(c.file));
+    test::WriteFile(path, c.bytes);
+    EXPECT_EQ(IsPictureFile(path), c.picture);
+    const QImage read = ReadPictureFile(path);
+    EXPECT_EQ(!read.isNull(), c.picture);
+    if (c.picture) {
+      EXPECT_EQ(read.size(), source.size());
+      EXPECT_EQ(ReadPictureFile(path, QSize(32, 24)).size(), QSize(32, 24));
+    }
+  }
+}
+
+// Bold text (a grid's header) is the regular face made bolder, never the bold face's file; the
+// toolkit's bold measure of a header section takes the regular face too.
+TEST(StartUp, BoldTextIsDrawnFromTheRegularFace) {
+  QWidget parent;
+  auto* grid = new DataGrid(&parent);
+  grid->SetGridFont(QStringLiteral("Noto Sans CJK JP"), 9, true);
+  const QFontInfo header(grid->horizontalHeader()->font());
+  EXPECT_EQ(header.styleName(), QStringLiteral("Regular"));
+  EXPECT_TRUE(header.bold());
+  QFont measured = grid->horizontalHeader()->font();
+  measured.setBold(true);
+  EXPECT_EQ(QFontInfo(measured).styleName(), QStringLiteral("Regular"));
+  EXPECT_EQ(QFontInfo(BoldFromRegular(QFont(QStringLiteral("Noto Sans CJK JP")))).styleName(),
+            QStringLiteral("Regular"));
+}
+
+// The menu bar's extension button takes the style's drawn chevrons, not a picture file; the font
+// look-up aside the start ends whether or not it was given a font.
+TEST(StartUp, TheStyleDrawsTheExtensionSymbolsAndTheFontLookUpEnds) {
+  std::unique_ptr<QStyle> style(CreateEditorStyle());
+  for (QStyle::StandardPixmap symbol : {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton}) {
+    const QImage drawn = style->standardIcon(symbol).pixmap(16, 16).toImage();
+    int ink = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+      for (int x = 0; x < drawn.width(); ++x) ink += qAlpha(drawn.pixel(x, y)) > 128;
+    EXPECT_GT(ink, 10) << symbol;
+  }
+  EXPECT_FALSE(style->standardIcon(QStyle::SP_DialogOkButton).isNull());
+  {
+    FontWarmUp unused;
+  }
+  FontWarmUp fonts;
+  fonts.Measure(FrmMain::WindowFont(QApplication::font()), QStringLiteral("ファイル(F)"));
+  fonts.WaitForConfiguration();
+}
