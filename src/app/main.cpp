@@ -87,8 +87,6 @@ int main(int argc, char** argv) {
   QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
   QApplication app(argc, argv);
   const auto fontsEnded = qScopeGuard([&fonts] { fonts.Finish(); });
-  fonts.Measure(kemo::FrmMain::WindowFont(QApplication::font()),
-                QStringLiteral("ファイル(F)マウスポイント(M)スライド(S)編集(E)再生(P)表示(V)ヘルプ(H)"));
   QApplication::setStyle(kemo::CreateEditorStyle());
   QApplication::setApplicationName(QStringLiteral("Kemo.Editor"));
   QGuiApplication::setDesktopFileName(QStringLiteral("org.kemo.editor"));
@@ -102,6 +100,8 @@ int main(int argc, char** argv) {
       kemo::SingleInstance::ForwardedArguments(QCoreApplication::arguments().mid(1), QDir::currentPath());
   kemo::SingleInstance instance(QStringLiteral("kemo-editor-") + qEnvironmentVariable("DISPLAY"));
   if (instance.Start(arguments) == kemo::SingleInstance::Role::Forwarded) return 0;
+  fonts.Measure(kemo::FrmMain::WindowFont(QApplication::font()),
+                QStringLiteral("ファイル(F)マウスポイント(M)スライド(S)編集(E)再生(P)表示(V)ヘルプ(H)"));
   // The folder of the command line: its first argument that is not an option.
   QString folder;
   for (const QString& a : arguments)

@@ -289,7 +289,9 @@ void DataGrid::FitFonts() {
       headers.append({model()->headerData(c, Qt::Horizontal).toString(), columnWidth(c) - headerMargin});
   }
   const QFont cellFont = fit(designFont_, cells);
-  const QFont headerFont = fit(headerBold_ ? BoldFromRegular(designFont_) : designFont_, headers);
+  QFont header = FromRegularFace(designFont_);
+  header.setBold(headerBold_);
+  const QFont headerFont = fit(header, headers);
   if (font() != cellFont) setFont(cellFont);
   if (horizontalHeader()->font() != headerFont) horizontalHeader()->setFont(headerFont);
   ApplyRowHeight();

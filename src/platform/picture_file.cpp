@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <functional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,12 +40,19 @@ QByteArray FormatByHeader(QIODevice* device) {
   return {};
 }
 
-// A reader for `file`: of the format its header names, else one that finds the format out.
-void ChooseFormat(QFile* file, QImageReader* reader) {
-  if (const QByteArray format = FormatByHeader(file); !format.isEmpty()) {
-    reader->setFormat(format);
-    reader->setAutoDetectImageFormat(false);
+// Runs `attempt` with a reader told the format the header names, and, where that header only looked
+// like a known format, again with a reader that finds the format out.
+bool WithReader(QFile* file, const std::function<bool(QImageReader&)>& attempt) {
+  const QByteArray format = FormatByHeader(file);
+  QImageReader reader(file);
+  if (!format.isEmpty()) {
+    reader.setFormat(format);
+    reader.setAutoDetectImageFormat(false);
   }
+  if (attempt(reader)) return true;
+  if (format.isEmpty() || !file->seek(0)) return false;
+  QImageReader any(file);
+  return attempt(any);
 }
 
 }  // namespace
@@ -52,27 +60,16 @@ void ChooseFormat(QFile* file, QImageReader* reader) {
 bool IsPictureFile(const QString& path) {
   QFile file;
   if (!OpenRegular(path, &file)) return false;
-  QImageReader reader(&file);
-  ChooseFormat(&file, &reader);
-  if (reader.canRead() && reader.size().isValid()) return true;
-  // A header that only looked like a known format: let the reader find out what it is.
-  if (reader.autoDetectImageFormat() || !file.seek(0)) return false;
-  QImageReader any(&file);
-  return any.canRead() && any.size().isValid();
+  return WithReader(&file, [](QImageReader& r) { return r.canRead() && r.size().isValid(); });
 }
 
 bool ReadPictureFile(const QString& path, const QSize& size, QImage* image) {
   QFile file;
   if (!OpenRegular(path, &file)) return false;
-  QImageReader reader(&file);
-  ChooseFormat(&file, &reader);
-  if (size.isValid() && !size.isEmpty()) reader.setScaledSize(size);
-  if (reader.read(image) && !image->isNull()) return true;
-  // A header that only looked like a known format: let the reader find out what it is.
-  if (reader.autoDetectImageFormat() || !file.seek(0)) return false;
-  QImageReader any(&file);
-  if (size.isValid() && !size.isEmpty()) any.setScaledSize(size);
-  return any.read(image) && !image->isNull();
+  return WithReader(&file, [&size, image](QImageReader& r) {
+    if (size.isValid() && !size.isEmpty()) r.setScaledSize(size);
+    return r.read(image) && !image->isNull();
+  });
 }
 
 QImage ReadPictureFile(const QString& path, const QSize& size) {
