@@ -155,7 +155,9 @@ xdotool type --delay 20 "$UHOME/lectures/edited"
 xdotool key Return
 for _ in $(seq 1 300); do [ -f "$UHOME/lectures/edited/content.xml" ] && break; box_up && answer_box inst-10-save; sleep 0.1; done
 [ -f "$UHOME/lectures/edited/content.xml" ] || fail "nothing saved in the user's folder"
-while box_up; do answer_box inst-11-saved; done
+# 保存しました comes once the file is written, a moment after it shows on disk: waited for (unless the
+# loop above already took it), so that it is not taken for the exit question below.
+for _ in $(seq 1 50); do box_up && { answer_box inst-11-saved; break; }; sleep 0.1; done
 
 # Exit (Ctrl+X).
 focus "$wid"
