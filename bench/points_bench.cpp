@@ -26,7 +26,7 @@ double ThreadSeconds() {
 }
 
 void FillPoints(PointArray& a, int count, double start, double step, const QString& mark) {
-  for (PointRecord& p : a) p = PointRecord{};
+  a.ClearRange(0, kSlots);
   for (int i = 0; i < count; ++i) {
     PointRecord& p = a[i];
     p.id = static_cast<int16_t>(i + 1);

@@ -414,6 +414,13 @@ TEST(HiddenInput, LeftoversOfAKilledSaveGoWithTheNextSave) {
   // One of a running editor (process 1 here) stays: it may be writing it right now.
   const QString running = c.Data(QStringLiteral(".001.jpg.kemo-1-0"));
   test::WriteFile(running, "busy");
+  // The user's own files whose names only look alike stay.
+  QStringList alike;
+  for (const QString& name : {QStringLiteral("plain.kemo-%1-0"), QStringLiteral(".x.kemo-%1-"), QStringLiteral(".kemo-%1-0"),
+                              QStringLiteral(".x.kemo-%1-0a"), QStringLiteral(".x.kemo-%1")}) {
+    alike << c.Data(name.arg(dead));
+    test::WriteFile(alike.last(), "mine");
+  }
   c.SaveAs(dest);
   EXPECT_FALSE(QFileInfo::exists(leftover));
   EXPECT_EQ(c.ed().DataFolder, dest);
@@ -424,6 +431,7 @@ TEST(HiddenInput, LeftoversOfAKilledSaveGoWithTheNextSave) {
   OnFileSave(c.ed());
   EXPECT_FALSE(QFileInfo::exists(inData));
   EXPECT_TRUE(QFileInfo::exists(running));
+  for (const QString& mine : alike) EXPECT_TRUE(QFileInfo::exists(mine)) << mine.toStdString();
 }
 
 TEST(HiddenInput, ReadOnlyFilesAreRefusedForRootToo) {

@@ -62,7 +62,7 @@ SlideRecord RandomRecord(std::mt19937& rng, int slot) {
 // One random change of a table: an edit of some fields, an insert or delete with renumbering, a
 // range replaced, everything cleared, or junk left beyond the count.
 template <class Rec>
-void RandomChange(std::mt19937& rng, std::array<Rec, kSlots>& t, int16_t& count) {
+void RandomChange(std::mt19937& rng, SlotTable<Rec>& t, int16_t& count) {
   const int n = count;
   switch (rng() % 6) {
     case 0:
@@ -101,7 +101,7 @@ void RandomChange(std::mt19937& rng, std::array<Rec, kSlots>& t, int16_t& count)
       break;
     }
     case 4:
-      for (Rec& r : t) r = Rec{};
+      t.ClearRange(0, kSlots);
       count = 0;
       break;
     default:
@@ -113,10 +113,10 @@ void RandomChange(std::mt19937& rng, std::array<Rec, kSlots>& t, int16_t& count)
 template <class Rec>
 void CheckSplices(unsigned seed) {
   std::mt19937 rng(seed);
-  auto a = std::make_unique<std::array<Rec, kSlots>>();
+  auto a = std::make_unique<SlotTable<Rec>>();
   int16_t count = 0;
   for (int step = 0; step < 60; ++step) {
-    auto b = std::make_unique<std::array<Rec, kSlots>>(*a);
+    auto b = std::make_unique<SlotTable<Rec>>(*a);
     int16_t bCount = count;
     RandomChange(rng, *b, bCount);
     const TableSplice s = DiffTables(*a, count, *b, bCount);
@@ -126,7 +126,7 @@ void CheckSplices(unsigned seed) {
     TableSplice read;
     const char* p = bytes.constData();
     ASSERT_TRUE(read.ReadFrom(p, bytes.constData() + bytes.size()));
-    auto c = std::make_unique<std::array<Rec, kSlots>>(*a);
+    auto c = std::make_unique<SlotTable<Rec>>(*a);
     int16_t cCount = count;
     TableSplice back;
     ASSERT_TRUE(ApplySplice(*c, cCount, read, &back)) << "seed " << seed << " step " << step;

@@ -129,7 +129,7 @@ TEST_F(PointOrder, TypedTimeMovesThePointAndItsMarkerAndKeepsItsRowSelected) {
   // The markers moved with their points.
   EXPECT_DOUBLE_EQ(ed().ui.img->Marker(MarkerArray::Point, 19).left, moved.left);
   EXPECT_DOUBLE_EQ(ed().ui.img->Marker(MarkerArray::Point, 4).left, sixth.left);
-  EXPECT_TRUE(ed().ui.img->Marker(MarkerArray::Point, 19).tooltip.startsWith(QStringLiteral("ID［20］")));
+  EXPECT_TRUE(ed().ui.img->MarkerTooltip(MarkerArray::Point, 19).startsWith(QStringLiteral("ID［20］")));
   EXPECT_TRUE(ed().ContentChanged);
 
   // A run registered over 11.5 .. 14.1 s now replaces exactly the points at 12, 13 and 14 s.

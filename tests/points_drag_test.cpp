@@ -42,6 +42,7 @@ struct Drag {
     SetContentChanged(ed, false);
   }
   const StageMarker& marker(int i) { return img->Marker(MarkerArray::Point, i); }
+  QString tip(int i) { return img->MarkerTooltip(MarkerArray::Point, i); }
 };
 
 }  // namespace
@@ -60,7 +61,7 @@ TEST(MarkerDrag, DropAsksThenStoresTheDropPoint) {
   EXPECT_DOUBLE_EQ(d.ed.Cur[1].t, 2.0);
   EXPECT_EQ(d.ed.RS_CUR->FieldAt(1, 2).toString(), QStringLiteral("50"));
   EXPECT_EQ(d.ed.RS_CUR->FieldAt(1, 3).toString(), QStringLiteral("50"));
-  EXPECT_EQ(d.marker(1).tooltip, QStringLiteral("ID［2］　時間［00:02.000］　X［50］　Y［50］"));
+  EXPECT_EQ(d.tip(1), QStringLiteral("ID［2］　時間［00:02.000］　X［50］　Y［50］"));
   EXPECT_TRUE(d.ed.ContentChanged);
 }
 

@@ -48,6 +48,7 @@ struct PointList {
   }
   RecordSet& rs() { return *ed.RS_CUR; }
   const StageMarker& marker(int i) { return ed.ui.img->Marker(MarkerArray::Point, i); }
+  QString tip(int i) { return ed.ui.img->MarkerTooltip(MarkerArray::Point, i); }
   void Select(int id) { rs().MoveTo(id - 1); }
 };
 
@@ -84,7 +85,7 @@ TEST(PointList, DeleteRenumbersMovesMarkersAndClearsTheFreedSlot) {
   EXPECT_DOUBLE_EQ(f.marker(2).top, former4.top);
   EXPECT_TRUE(f.marker(2).visible);
   EXPECT_DOUBLE_EQ(f.marker(3).left, former5.left);
-  EXPECT_TRUE(f.marker(3).tooltip.startsWith(QStringLiteral("ID［4］　時間［00:05.000］")));
+  EXPECT_TRUE(f.tip(3).startsWith(QStringLiteral("ID［4］　時間［00:05.000］")));
   EXPECT_FALSE(f.marker(4).visible);
   // The row that took the deleted point's place is the selected one.
   EXPECT_EQ(f.rs().CurrentRow(), 2);
@@ -122,7 +123,7 @@ TEST(PointList, InsertAfterTakesTheTimeAndMarkAtTheCorner) {
   EXPECT_EQ(f.rs().FieldAt(3, 0).toInt(), 4);
   EXPECT_DOUBLE_EQ(f.marker(2).left, -80);
   EXPECT_DOUBLE_EQ(f.marker(2).top, -80);
-  EXPECT_TRUE(f.marker(3).tooltip.startsWith(QStringLiteral("ID［4］")));
+  EXPECT_TRUE(f.tip(3).startsWith(QStringLiteral("ID［4］")));
   EXPECT_TRUE(f.ed.ContentChanged);
 }
 

@@ -19,7 +19,7 @@ using namespace kemo;
 namespace {
 
 void Fill(PointArray& a, const std::vector<double>& times, const QString& x = QStringLiteral("0.1")) {
-  for (PointRecord& p : a) p = PointRecord{};
+  a.ClearRange(0, kSlots);
   for (size_t i = 0; i < times.size(); ++i) {
     a[i].id = static_cast<int16_t>(i + 1);
     a[i].t = times[i];

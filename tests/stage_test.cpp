@@ -154,20 +154,22 @@ TEST(Stage, PictureFilesAreReadOnceUntilRevalidated) {
   EXPECT_TRUE(cache.Load(path).isNull());
   EXPECT_TRUE(cache.Load(JoinPath(dir.path(), QStringLiteral("none.jpg"))).isNull());
 
-  // Stage-sized pictures: the one shown and the one before stay decoded, an older one goes.
-  const QSize stage(635, 476);
+  // Stage-sized pictures, at the design size and smaller: the one shown and the one before stay
+  // decoded, an older one goes.
   QStringList slides;
   for (int i = 0; i < 3; ++i) {
     slides << JoinPath(dir.path(), QStringLiteral("s%1.jpg").arg(i));
     test::WriteJpeg(slides.last(), 640, 480, QColor(40 * i, 80, 120));
-    cache.Load(slides.last(), stage);
   }
-  const int decodes = cache.Decodes();
-  cache.Load(slides[1], stage);
-  cache.Load(slides[2], stage);
-  EXPECT_EQ(cache.Decodes(), decodes);
-  cache.Load(slides[0], stage);
-  EXPECT_EQ(cache.Decodes(), decodes + 1);
+  for (const QSize stage : {QSize(635, 476), QSize(320, 240)}) {
+    for (const QString& slide : slides) cache.Load(slide, stage);
+    const int decodes = cache.Decodes();
+    cache.Load(slides[1], stage);
+    cache.Load(slides[2], stage);
+    EXPECT_EQ(cache.Decodes(), decodes) << stage.width();
+    cache.Load(slides[0], stage);
+    EXPECT_EQ(cache.Decodes(), decodes + 1) << stage.width();
+  }
 }
 
 TEST(StageView, MarkersArePlacedFromThePointsFractions) {
@@ -198,8 +200,8 @@ TEST(StageView, MarkersArePlacedFromThePointsFractions) {
   EXPECT_EQ(m1.back, QColor(255, 0, 0));
   EXPECT_EQ(m1.caption, QStringLiteral("●"));
   EXPECT_TRUE(m1.visible);
-  EXPECT_EQ(m1.tooltip, QStringLiteral("ID［2］　時間［00:04.000］　X［50］　Y［50］"));
-  EXPECT_EQ(img.Marker(MarkerArray::Point, 2).tooltip, QStringLiteral("ID［3］　時間［00:06.000］　X［100］　Y［45］"));
+  EXPECT_EQ(img.MarkerTooltip(MarkerArray::Point, 1), QStringLiteral("ID［2］　時間［00:04.000］　X［50］　Y［50］"));
+  EXPECT_EQ(img.MarkerTooltip(MarkerArray::Point, 2), QStringLiteral("ID［3］　時間［00:06.000］　X［100］　Y［45］"));
   EXPECT_DOUBLE_EQ(img.Marker(MarkerArray::Point, 2).left, 4000 - 70);
   // No x: hidden. A y that is not a number leaves the marker's top where it was.
   EXPECT_FALSE(img.Marker(MarkerArray::Point, 3).visible);
@@ -208,7 +210,7 @@ TEST(StageView, MarkersArePlacedFromThePointsFractions) {
   EXPECT_DOUBLE_EQ(m4.top, 222);
   EXPECT_TRUE(m4.visible);
   EXPECT_EQ(m4.back, QColor(255, 0, 0));
-  EXPECT_EQ(m4.tooltip, QStringLiteral("ID［5］　時間［00:09.000］　X［25］　Y［］"));
+  EXPECT_EQ(img.MarkerTooltip(MarkerArray::Point, 4), QStringLiteral("ID［5］　時間［00:09.000］　X［25］　Y［］"));
 
   // Without showMarkers every marker stays hidden until playback shows one.
   LayoutPointMarkers(*ed, false);

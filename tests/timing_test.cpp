@@ -329,12 +329,14 @@ TEST_F(CheckFolders, FindsEachPlantedProblemAndNothingOnACleanFolder) {
   EXPECT_EQ(ProblemLine(*missing), QStringLiteral("スライド 5（00:02.000）：画像「004.jpg」がありません"));
 
   // A full table: the row limit, and the limits of short slides and gaps as the options set them.
-  std::vector<PointRecord> full(MaxRecords);
+  PointArray full;
   for (int i = 0; i < MaxRecords; ++i) full[i] = PointRecord{int16_t(i + 1), i * 0.1, {}, "0.5", "0.5", {}};
-  SlideRecord two[2] = {{1, 0, {}, {}, {}}, {2, 1.5, {}, {}, {}}};
-  EXPECT_EQ(Keys(CheckTiming({two, 2, full.data(), MaxRecords}, {}, -1)),
+  SlideArray two;
+  two[0] = {1, 0, {}, {}, {}};
+  two[1] = {2, 1.5, {}, {}, {}};
+  EXPECT_EQ(Keys(CheckTiming({&two, 2, &full, MaxRecords}, {}, -1)),
             QStringList({"points:row_limit:3600", "slides:short_slide:1"}));
-  EXPECT_EQ(Keys(CheckTiming({two, 2, full.data(), 2}, {}, -1, CheckOptions{1.0, 0.05})),
+  EXPECT_EQ(Keys(CheckTiming({&two, 2, &full, 2}, {}, -1, CheckOptions{1.0, 0.05})),
             QStringList({"points:point_gap:1"}));
 }
 

@@ -40,7 +40,10 @@ namespace {
 void SetWindowIcon() {
   QIcon own;
   // Read as PNG by name: a reader left to find the format out would load every image plugin to ask.
-  for (int size : {16, 32, 48, 64, 128, 256}) {
+  // Up to 64 pixels: the window manager scales for anything larger, and the two larger pictures
+  // would stay in memory for as long as the editor runs (a third of a megabyte). Launchers take the
+  // installed theme's icons.
+  for (int size : {16, 32, 48, 64}) {
     QImageReader reader(QStringLiteral(":/icons/kemo-editor-%1.png").arg(size), "png");
     reader.setAutoDetectImageFormat(false);
     own.addPixmap(QPixmap::fromImage(reader.read()));

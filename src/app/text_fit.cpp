@@ -121,7 +121,9 @@ void FitTexts(QWidget* root) {
     // Installed again, it stays one filter.
     w->removeEventFilter(Watch());
     w->installEventFilter(Watch());
-    FitText(w);
+    // A hidden control (a closed panel's) is fitted before it is first drawn: measuring its text
+    // now would read every glyph of it from the font file for nothing.
+    if (w->isVisibleTo(root)) FitText(w);
   }
 }
 

@@ -7,9 +7,9 @@ class QWidget;
 
 namespace kemo {
 
-// Fits the texts of the labels, buttons, check boxes and option buttons under root, and from then
-// on fits each again before it is drawn with a new text or size: texts set after the layout (a
-// time, a mode, a caption set on load) read in full too. Call after ApplyLayoutScale, which gives
+// Fits the texts of the labels, buttons, check boxes and option buttons under root (the hidden ones
+// when they are first drawn), and from then on fits each again before it is drawn with a new text or
+// size: texts set after the layout (a time, a mode, a caption set on load) read in full too. Call after ApplyLayoutScale, which gives
 // each control its scaled design font again.
 void FitTexts(QWidget* root);
 

@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -425,17 +425,35 @@ QString LeftoverNameFor(const QString& path, int attempt) {
          QStringLiteral(".kemo-%1-%2").arg(::getpid()).arg(attempt);
 }
 
+namespace {
+
+// The writer's process id in the name of a work file left behind, ".<name>.kemo-<pid>-<n>"; 0 when
+// the name is not one. (Read by hand: a regular expression here would bring its engine into every
+// folder open.)
+qlonglong LeftoverWriter(const QString& name) {
+  static const QString kMark = QStringLiteral(".kemo-");
+  const qsizetype at = name.lastIndexOf(kMark);
+  if (!name.startsWith(QLatin1Char('.')) || at < 2) return 0;
+  const QStringView rest = QStringView(name).mid(at + kMark.size());
+  const qsizetype dash = rest.indexOf(QLatin1Char('-'));
+  const auto digits = [](QStringView v) {
+    return !v.isEmpty() && std::all_of(v.begin(), v.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+  };
+  if (dash < 0 || !digits(rest.left(dash)) || !digits(rest.mid(dash + 1))) return 0;
+  bool ok = false;
+  const qlonglong pid = rest.left(dash).toLongLong(&ok);
+  return ok ? pid : 0;
+}
+
+}  // namespace
+
 int RemoveLeftovers(const QString& folder) {
   if (folder.isEmpty()) return 0;
-  static const QRegularExpression leftover(QStringLiteral(R"(^\..+\.kemo-(\d+)-\d+$)"));
   const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
   int removed = 0;
   for (const QString& name : names) {
-    const QRegularExpressionMatch m = leftover.match(name);
-    if (!m.hasMatch()) continue;
-    bool ok = false;
-    const qlonglong pid = m.captured(1).toLongLong(&ok);
-    if (!ok || pid <= 0 || pid > INT_MAX) continue;
+    const qlonglong pid = LeftoverWriter(name);
+    if (pid <= 0 || pid > INT_MAX) continue;
     // Another running editor may be writing this one right now.
     if (pid != ::getpid() && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) continue;
     if (::unlink(Native(folder + QLatin1Char('/') + name).constData()) == 0) ++removed;

@@ -402,8 +402,8 @@ void OnFileReset(Editor& ed) {
   ed.document.UnreadContentFolder.clear();
   // The reloaded tables are the file's: records past the loaded counts, left from the longer
   // tables before, are blanked rather than kept beyond the end.
-  for (int i = std::max<int>(ed.SldCnt, 0); i < MaxRecords; ++i) ed.Sld[i] = SlideRecord{};
-  for (int i = std::max<int>(ed.CurCnt, 0); i < MaxRecords; ++i) ed.Cur[i] = PointRecord{};
+  ed.Sld.ClearRange(std::max<int>(ed.SldCnt, 0), MaxRecords);
+  ed.Cur.ClearRange(std::max<int>(ed.CurCnt, 0), MaxRecords);
   RebuildAfterLoad(ed);
   // The question promised that unregistered recordings and slide edits go: the recorded run is
   // emptied and the slide-edit working copy starts again from the reloaded slides.

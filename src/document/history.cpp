@@ -51,7 +51,7 @@ void TraceLine(const char* what, const QByteArray& digest, int recorded) {
 bool Tracing() { return !qEnvironmentVariableIsEmpty("KEMO_HISTORY_TRACE"); }
 
 template <class Rec>
-void HashTable(QCryptographicHash& h, const std::array<Rec, kSlots>& t, int count) {
+void HashTable(QCryptographicHash& h, const SlotTable<Rec>& t, int count) {
   h.addData(QByteArrayView(reinterpret_cast<const char*>(&count), sizeof count));
   const int used = UsedSlots(t);
   for (int i = 0; i < used; ++i) {
@@ -89,7 +89,7 @@ FileIdentity CurrentIdentity(const FileIdentity& known, const QString& path) {
 }
 
 template <class Rec>
-void CopyRange(std::array<Rec, kSlots>& to, const std::array<Rec, kSlots>& from, int first, int end) {
+void CopyRange(SlotTable<Rec>& to, const SlotTable<Rec>& from, int first, int end) {
   for (int i = std::max(first, 0); i < std::min(end, kSlots); ++i) to[i] = from[i];
 }
 
@@ -305,7 +305,7 @@ struct HistoryAccess {
     h.folder_ = ed.DataFolder;
     // A recorded run is not in content.xml: its journal starts again at once.
     if (ed.recCurCnt > 0) {
-      for (PointRecord& r : h.rec_) r = PointRecord{};
+      h.rec_.ClearRange(0, kSlots);
       h.recCnt_ = 0;
       NoteRun(ed);
     }

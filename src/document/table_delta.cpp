@@ -72,8 +72,8 @@ bool IsBlank(const Rec& r) {
 }
 
 template <class Rec>
-int Used(const std::array<Rec, kSlots>& t) {
-  int n = kSlots;
+int Used(const SlotTable<Rec>& t) {
+  int n = t.Extent();
   while (n > 0 && IsBlank(t[n - 1])) --n;
   return n;
 }
@@ -147,8 +147,16 @@ constexpr int kTextImplied = 3;   // text 0: the time text of the number; others
 // Above this size the records are compressed: full-size steps stay small in the history.
 constexpr qsizetype kCompressAbove = 4096;
 
+// Records from a slot on, read as a run from 0.
 template <class Rec>
-QByteArray Pack(const Rec* recs, int n, const Rec* other, int otherCount, int firstSlot) {
+struct From {
+  const SlotTable<Rec>& table;
+  int first;
+  const Rec& operator[](int k) const { return table[first + k]; }
+};
+
+template <class Rec, class Recs, class Others>
+QByteArray Pack(const Recs& recs, int n, const Others& other, int otherCount, int firstSlot) {
   using F = Fields<Rec>;
   QByteArray out;
   out.reserve(n * 4 + 16);
@@ -204,8 +212,8 @@ QByteArray Pack(const Rec* recs, int n, const Rec* other, int otherCount, int fi
   return out;
 }
 
-template <class Rec>
-bool Unpack(const QByteArray& bytes, int n, const Rec* other, int otherCount, int firstSlot, std::vector<Rec>& out) {
+template <class Rec, class Others>
+bool Unpack(const QByteArray& bytes, int n, const Others& other, int otherCount, int firstSlot, std::vector<Rec>& out) {
   using F = Fields<Rec>;
   out.clear();
   out.resize(static_cast<size_t>(n));
@@ -263,7 +271,7 @@ bool Unpack(const QByteArray& bytes, int n, const Rec* other, int otherCount, in
 }
 
 template <class Rec>
-TableSplice Diff(const std::array<Rec, kSlots>& a, int ac, const std::array<Rec, kSlots>& b, int bc) {
+TableSplice Diff(const SlotTable<Rec>& a, int ac, const SlotTable<Rec>& b, int bc) {
   const int ua = Used(a), ub = Used(b);
   const int m = std::min(ua, ub);
   int p = 0;
@@ -283,7 +291,7 @@ TableSplice Diff(const std::array<Rec, kSlots>& a, int ac, const std::array<Rec,
   sp.countBefore = ac;
   sp.countAfter = bc;
   if (sp.inserted > 0) {
-    sp.records = Pack(b.data() + p, sp.inserted, a.data() + p, sp.removed, p);
+    sp.records = Pack<Rec>(From<Rec>{b, p}, sp.inserted, From<Rec>{a, p}, sp.removed, p);
     if (sp.records.size() > kCompressAbove) {
       sp.records = qCompress(sp.records, 1);
       sp.packed = true;
@@ -293,7 +301,7 @@ TableSplice Diff(const std::array<Rec, kSlots>& a, int ac, const std::array<Rec,
 }
 
 template <class Rec>
-bool Apply(std::array<Rec, kSlots>& table, int16_t& count, const TableSplice& s, TableSplice* inverse) {
+bool Apply(SlotTable<Rec>& table, int16_t& count, const TableSplice& s, TableSplice* inverse) {
   const int u = Used(table);
   const int delta = s.inserted - s.removed;
   if (s.first < 0 || s.removed < 0 || s.inserted < 0 || s.first + s.removed > u || u + delta > kSlots ||
@@ -302,7 +310,7 @@ bool Apply(std::array<Rec, kSlots>& table, int16_t& count, const TableSplice& s,
   std::vector<Rec> ins;
   if (s.inserted > 0) {
     const QByteArray raw = s.packed ? qUncompress(s.records) : s.records;
-    if (!Unpack(raw, s.inserted, table.data() + s.first, s.removed, s.first, ins)) return false;
+    if (!Unpack(raw, s.inserted, From<Rec>{table, s.first}, s.removed, s.first, ins)) return false;
   } else if (!s.records.isEmpty()) {
     return false;
   }
@@ -315,7 +323,7 @@ bool Apply(std::array<Rec, kSlots>& table, int16_t& count, const TableSplice& s,
     v.countBefore = s.countAfter;
     v.countAfter = count;
     if (s.removed > 0) {
-      v.records = Pack(table.data() + s.first, s.removed, ins.data(), s.inserted, s.first);
+      v.records = Pack<Rec>(From<Rec>{table, s.first}, s.removed, ins.data(), s.inserted, s.first);
       if (v.records.size() > kCompressAbove) {
         v.records = qCompress(v.records, 1);
         v.packed = true;

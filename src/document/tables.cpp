@@ -81,12 +81,8 @@ void FillSlideSet(RecordSet* rs, DataGrid* grid, QLabel* countLabel, const Slide
   if (grid != nullptr && rs != nullptr) grid->Bind(rs);
 }
 
-void ClearSlots(SlideArray& a) {
-  for (int i = 0; i < MaxRecords; ++i) a[i] = SlideRecord{};
-}
-void ClearSlots(PointArray& a) {
-  for (int i = 0; i < MaxRecords; ++i) a[i] = PointRecord{};
-}
+void ClearSlots(SlideArray& a) { a.ClearRange(0, MaxRecords); }
+void ClearSlots(PointArray& a) { a.ClearRange(0, MaxRecords); }
 
 }  // namespace
 
@@ -153,10 +149,8 @@ void ClearAllTables(Editor& ed) {
   ed.SldCnt = 0;
   ed.CurCnt = 0;
   ed.SldEdtCnt = 0;
-  for (int i = 0; i < MaxRecords; ++i) {
-    ed.SldXml[i].clear();
-    ed.CurXml[i].clear();
-  }
+  ed.SldXml.ClearRange(0, MaxRecords);
+  ed.CurXml.ClearRange(0, MaxRecords);
   ClearSlots(ed.Sld);
   ClearSlots(ed.Cur);
   if (ed.views.ClearRecordedPoints) ed.views.ClearRecordedPoints(ed);
@@ -173,8 +167,14 @@ void ClearSlideEditTable(Editor& ed) {
 }
 
 void BuildRecords(Editor& ed) {
+  // Each staged text is read once: its record is built and the text let go (a full folder's texts
+  // hold a megabyte). A slot without one keeps the record it has, so building again after a file
+  // that was not read leaves the tables of the file before.
+  const NodeTextArray& sldXml = ed.SldXml;
+  const NodeTextArray& curXml = ed.CurXml;
   const int sldCnt = std::clamp<int>(ed.SldCnt, 0, MaxRecords);
   for (int i = 0; i < sldCnt; ++i) {
+    if (sldXml[i].isEmpty()) continue;
     SlideRecord& s = ed.Sld[i];
     QString values[3];
     GetXmlAttrs(ed.SldXml[i], {u"pos", u"caption", u"image"}, values);
@@ -186,8 +186,10 @@ void BuildRecords(Editor& ed) {
     s.caption = std::move(values[1]);
     s.image = std::move(values[2]);
   }
+  ed.SldXml.ClearRange(0, sldCnt);
   const int curCnt = std::clamp<int>(ed.CurCnt, 0, MaxRecords);
   for (int i = 0; i < curCnt; ++i) {
+    if (curXml[i].isEmpty()) continue;
     PointRecord& p = ed.Cur[i];
     QString values[3];
     GetXmlAttrs(ed.CurXml[i], {u"t", u"x", u"y"}, values);
@@ -200,6 +202,7 @@ void BuildRecords(Editor& ed) {
     p.y = std::move(values[2]);
     p.mark.clear();
   }
+  ed.CurXml.ClearRange(0, curCnt);
 }
 
 void BuildSlideTable(Editor& ed) {
@@ -213,7 +216,7 @@ void BuildSlideTable(Editor& ed) {
 
 void BuildSlideEditTable(Editor& ed, bool copyFromSlides) {
   if (copyFromSlides) {
-    for (int i = 0; i < MaxRecords; ++i) ed.SldEdt[i] = ed.Sld[i];
+    ed.SldEdt.CopyRange(ed.Sld, 0, MaxRecords);
     ed.SldEdtCnt = ed.SldCnt;
   } else if (ed.SldEdtCnt <= 0) {
     ed.SldEdt[0] = EmptySlide();

@@ -56,12 +56,16 @@ QImage PictureFileCache::Load(const QString& path, const QSize& size) {
   }
   *it = Entry{path, size, modified, bytes, exists, image, generation_, clock_};
   // The least recently used go until the rest fit the budget (and a few entries, pictures or not).
-  const auto held = [this] {
-    qsizetype total = 0;
-    for (const Entry& e : entries_) total += e.image.sizeInBytes();
-    return total;
+  const auto tooMuch = [this] {
+    qsizetype bytes = 0;
+    int pictures = 0;
+    for (const Entry& e : entries_) {
+      bytes += e.image.sizeInBytes();
+      pictures += e.image.isNull() ? 0 : 1;
+    }
+    return bytes > kKeepBytes || pictures > kKeepPictures;
   };
-  while (entries_.size() > kKeepEntries || (entries_.size() > 1 && held() > kKeepBytes))
+  while (entries_.size() > kKeepEntries || (entries_.size() > 1 && tooMuch()))
     entries_.erase(std::min_element(entries_.begin(), entries_.end(),
                                     [](const Entry& a, const Entry& b) { return a.used < b.used; }));
   return image;
@@ -150,6 +154,11 @@ void Stage::SetMarkerVisible(MarkerArray a, int i, bool visible) {
 void Stage::SetMarkerTooltip(MarkerArray a, int i, const QString& tip) {
   auto& v = markers_[static_cast<int>(a)];
   if (i >= 0 && i < static_cast<int>(v.size())) v[i].tooltip = tip;
+}
+
+QString Stage::MarkerTooltip(MarkerArray a, int i) const {
+  const QString& own = Marker(a, i).tooltip;
+  return own.isEmpty() && tooltipOf ? tooltipOf(a, i) : own;
 }
 
 void Stage::BringToFront(MarkerArray a, int i) {
@@ -359,7 +368,7 @@ bool Stage::event(QEvent* e) {
     auto* help = static_cast<QHelpEvent*>(e);
     const auto hit = HitMarker(PixelsToTwips(help->pos().x()), PixelsToTwips(help->pos().y()));
     if (hit.second >= 0)
-      QToolTip::showText(help->globalPos(), Marker(hit.first, hit.second).tooltip, this);
+      QToolTip::showText(help->globalPos(), MarkerTooltip(hit.first, hit.second), this);
     else
       QToolTip::hideText();
     return true;

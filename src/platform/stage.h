@@ -57,8 +57,9 @@ class PictureFileCache {
   };
   // The pictures kept hold no more than this together (the one just loaded is always kept): two
   // slides at the design size, the one shown and the one before, which stepping back and forth
-  // shows again; at twice the size, the one shown alone.
+  // shows again; at twice the size, the one shown alone. Smaller, still no more than two.
   static constexpr qsizetype kKeepBytes = 2600 * 1024;
+  static constexpr int kKeepPictures = 2;
   static constexpr size_t kKeepEntries = 5;
   std::vector<Entry> entries_;
   quint64 generation_ = 1;
@@ -93,6 +94,9 @@ class Stage : public QWidget {
   void MoveMarker(MarkerArray a, int i, double left, double top);
   void SetMarkerVisible(MarkerArray a, int i, bool visible);
   void SetMarkerTooltip(MarkerArray a, int i, const QString& tip);
+  // The tooltip shown over a marker: its own text, or where it has none the text tooltipOf makes
+  // when the pointer rests on it (a full table has 3600 markers; their texts are not kept).
+  QString MarkerTooltip(MarkerArray a, int i) const;
   void BringToFront(MarkerArray a, int i);
   // How many markers of the array exist (created by the layout); markers past it are not drawn.
   int MarkerCount(MarkerArray a) const { return static_cast<int>(markers_[static_cast<int>(a)].size()); }
@@ -130,6 +134,7 @@ class Stage : public QWidget {
   std::function<void(int button, int shift, double x, double y)> onMouseMove;
   std::function<void(int button, int shift, double x, double y)> onMouseUp;
   std::function<void(MarkerArray a, int index, int button, int shift, double x, double y)> onMarkerMouseDown;
+  std::function<QString(MarkerArray a, int index)> tooltipOf;
 
  protected:
   void paintEvent(QPaintEvent* e) override;

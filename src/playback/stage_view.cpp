@@ -141,6 +141,12 @@ void LayoutPointMarkers(Editor& ed, bool showMarkers) {
   Stage* img = ed.ui.img;
   if (img == nullptr) return;
   img->EnsureMarkers(MarkerArray::Point, Stage::kMarkers);
+  // A point's tooltip is made from its row when the pointer rests on its marker.
+  img->tooltipOf = [&ed](MarkerArray a, int i) {
+    const PointArray& cur = ed.Cur;
+    return a == MarkerArray::Point && i >= 0 && i < Stage::kMarkers && !cur[i].x.isEmpty() ? PointMarkerTooltip(i, cur[i])
+                                                                                          : QString();
+  };
   const double W = img->WidthTwips(), H = img->HeightTwips();
   img->BeginBatch();
   for (int i = 0; i < Stage::kMarkers; ++i) {
@@ -150,6 +156,7 @@ void LayoutPointMarkers(Editor& ed, bool showMarkers) {
     m.height = kMarkerSize;
     m.caption = QStringLiteral("●");
     m.visible = false;
+    m.tooltip.clear();
     const PointRecord& p = ed.Cur[i];
     if (!p.x.isEmpty()) {
       m.visible = showMarkers;
@@ -159,7 +166,6 @@ void LayoutPointMarkers(Editor& ed, bool showMarkers) {
       const double y = ReadNumber(p.y, &okY);
       if (okX) m.left = MarkerLeft(x, W, m.width);
       if (okY) m.top = MarkerTop(y, H, m.height);
-      m.tooltip = PointMarkerTooltip(i, p);
     }
     img->SetMarker(MarkerArray::Point, i, m);
   }

@@ -66,7 +66,6 @@ void OnMarkerDrop(Editor& ed, double x, double y) {
     rs->SetField(kYColumn, PercentText(p.y));
     break;
   }
-  stage->SetMarkerTooltip(MarkerArray::Point, id - 1, PointTooltip(QStringLiteral("ID"), id, p));
   RecordChange(ed, ChangeName::PointMove);
 }
 

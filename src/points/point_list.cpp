@@ -242,7 +242,8 @@ void PlaceMarker(Stage* stage, MarkerArray array, int slot, const PointRecord& p
   const StageMarker& m = stage->Marker(array, slot);
   if (okX && okY)
     stage->MoveMarker(array, slot, x * stage->WidthTwips() - m.width / 2 + 10, y * stage->HeightTwips() - m.height / 2 + 10);
-  stage->SetMarkerTooltip(array, slot, PointTooltip(prefix, slot + 1, p));
+  // The point table's markers take their text from the table when it is asked for.
+  if (array != MarkerArray::Point) stage->SetMarkerTooltip(array, slot, PointTooltip(prefix, slot + 1, p));
 }
 
 }  // namespace
@@ -274,7 +275,6 @@ void CommitPointRow(Editor& ed, int row) {
       for (int i = lo; i <= hi; ++i) {
         rs->MoveTo(i);
         WritePointRow(*rs, kIdColumn, ed.Cur[i]);
-        if (stage) stage->SetMarkerTooltip(MarkerArray::Point, i, PointTooltip(QStringLiteral("ID"), i + 1, ed.Cur[i]));
       }
       rs->MoveTo(slot);
     }
@@ -354,7 +354,6 @@ void DeletePoint(Editor& ed) {
     if (stage) {
       const StageMarker& next = stage->Marker(MarkerArray::Point, i + 1);
       stage->MoveMarker(MarkerArray::Point, i, next.left, next.top);
-      stage->SetMarkerTooltip(MarkerArray::Point, i, PointTooltip(QStringLiteral("ID"), i + 1, ed.Cur[i]));
       stage->SetMarkerVisible(MarkerArray::Point, i, IsShownMark(ed, ed.Cur[i].mark));
     }
   }
@@ -461,7 +460,6 @@ void InsertPointAfter(Editor& ed) {
         stage->MoveMarker(MarkerArray::Point, i, -prev.width / 2, -prev.height / 2);
       else
         stage->MoveMarker(MarkerArray::Point, i, prev.left, prev.top);
-      stage->SetMarkerTooltip(MarkerArray::Point, i, PointTooltip(QStringLiteral("ID"), i + 1, ed.Cur[i]));
       stage->SetMarkerVisible(MarkerArray::Point, i, prev.visible);
     }
   }

@@ -16,6 +16,14 @@ namespace {
 // for the same millisecond made by different arithmetic are the same time.
 long long Ms(const PointRecord& p) { return RoundToWholeMilliseconds(p.t); }
 
+// The record at `from` taken to `to`; the ones between move one place toward `from`.
+void MoveRecord(PointArray& points, int from, int to) {
+  PointRecord moved = std::move(points[from]);
+  for (int i = from; i > to; --i) points[i] = std::move(points[i - 1]);
+  for (int i = from; i < to; ++i) points[i] = std::move(points[i + 1]);
+  points[to] = std::move(moved);
+}
+
 }  // namespace
 
 int MovePointToPlace(PointArray& points, int count, int slot) {
@@ -31,13 +39,12 @@ int MovePointToPlace(PointArray& points, int count, int slot) {
   if (early) {
     target = 0;
     while (target < slot && Ms(points[target]) <= t) ++target;
-    std::rotate(points.begin() + target, points.begin() + slot, points.begin() + slot + 1);
   } else {
     target = slot + 1;
     while (target < count && Ms(points[target]) <= t) ++target;
     --target;  // the slot it takes once the points between have moved up
-    std::rotate(points.begin() + slot, points.begin() + slot + 1, points.begin() + target + 1);
   }
+  MoveRecord(points, slot, target);
   for (int i = std::min(slot, target); i <= std::max(slot, target); ++i) points[i].id = static_cast<int16_t>(i + 1);
   return target;
 }

@@ -278,7 +278,7 @@ void DiscardRecordedRun(Editor& ed) {
 void ClearRecordedPoints(Editor& ed) {
   ed.recCurCnt = 0;
   ed.points->recCurPos = 0;
-  for (PointRecord& p : ed.recCur) ClearPoint(p);
+  ed.recCur.ClearRange(0, kSlots);
   ++ed.points->RecRevision;
   NoteRecordedRun(ed);
   SetRecordStatus(ed, -1);

@@ -71,11 +71,7 @@ MergeResult MergeRecordedPoints(const PointArray& cur, const PointArray& rec, Po
     out[s].timeText = FormatTimeText(out[s].t);
   }
   r.count = count;
-  for (int s = count; s < kSlots; ++s) {
-    PointRecord& p = out[s];
-    if (p.id != 0 || p.t != 0 || !p.timeText.isEmpty() || !p.x.isEmpty() || !p.y.isEmpty() || !p.mark.isEmpty())
-      ClearPoint(p);
-  }
+  out.ClearRange(count, kSlots);
   if (static_cast<int>(buf.size()) > MaxRecords) {
     r.overflow = true;
     r.firstDroppedT = buf[MaxRecords].t;

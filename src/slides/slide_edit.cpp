@@ -207,7 +207,7 @@ void EndSlideEdit(Editor& ed) {
 bool RegisterSlideEdit(Editor& ed) {
   if (Ask(ed, QStringLiteral("既存データに上書きします。よろしいですか？"), MsgButtons::YesNo) != MsgResult::Yes)
     return false;
-  for (SlideRecord& r : ed.Sld) r = SlideRecord{};
+  ed.Sld.ClearRange(0, kSlots);
   RecordSet* rs = ed.RS_SLDEDT;
   // Rows are read where they stand rather than by moving the cursor over them: a move would redraw
   // the stage once per row.
@@ -225,7 +225,7 @@ bool RegisterSlideEdit(Editor& ed) {
   // The working copy now is what was registered: a slide inserted at a time of the time label holds
   // that time in single precision, the registered one the time read back from its text, and the two
   // must not count as an unregistered change afterwards.
-  for (int i = 0; i < MaxRecords; ++i) ed.SldEdt[i] = ed.Sld[i];
+  ed.SldEdt.CopyRange(ed.Sld, 0, MaxRecords);
   SetupSlideEditGrid(ed);
   BuildSlideTable(ed);
   BuildStageView(ed);

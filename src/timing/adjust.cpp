@@ -16,7 +16,7 @@ namespace kemo {
 namespace {
 
 double TimeAt(const CheckTables& t, TimingTable table, int slot) {
-  return table == TimingTable::Slides ? t.slides[slot].pos : t.points[slot].t;
+  return table == TimingTable::Slides ? (*t.slides)[slot].pos : (*t.points)[slot].t;
 }
 int CountOf(const CheckTables& t, TimingTable table) {
   return std::clamp(table == TimingTable::Slides ? (t.slides ? t.slideCount : 0) : (t.points ? t.pointCount : 0), 0,
@@ -80,7 +80,7 @@ QString RowName(TimingTable table, int row) {
          QString::number(row);
 }
 
-CheckTables TablesOf(const Editor& ed) { return CheckTables{ed.Sld.data(), ed.SldCnt, ed.Cur.data(), ed.CurCnt}; }
+CheckTables TablesOf(const Editor& ed) { return CheckTables{&ed.Sld, ed.SldCnt, &ed.Cur, ed.CurCnt}; }
 
 bool ParseTimeField(const QString& text, double* seconds) {
   static const QRegularExpression re(QStringLiteral("^\\s*\\d+:[0-5]?\\d(\\.\\d{1,3})?\\s*$"));
@@ -221,7 +221,7 @@ TimingPlan PlanFix(const CheckTables& tables, CheckFix fix, TimingTable table, d
     case CheckFix::DropSamePicture:
       if (table == TimingTable::Slides)
         for (int i = 1; i < count; ++i)
-          drop[i] = !tables.slides[i].image.isEmpty() && tables.slides[i].image == tables.slides[i - 1].image;
+          drop[i] = !(*tables.slides)[i].image.isEmpty() && (*tables.slides)[i].image == (*tables.slides)[i - 1].image;
       break;
     case CheckFix::DropPastEnd:
       if (videoLength > 0)
@@ -237,7 +237,7 @@ TimingPlan PlanFix(const CheckTables& tables, CheckFix fix, TimingTable table, d
 namespace {
 
 template <class Rec>
-void DropAndSort(std::array<Rec, kSlots>& t, int16_t& count, const TimingPlan& plan, bool sort) {
+void DropAndSort(SlotTable<Rec>& t, int16_t& count, const TimingPlan& plan, bool sort) {
   std::vector<Rec> kept;
   kept.reserve(count);
   std::vector<char> drop(count, 0);

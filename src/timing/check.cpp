@@ -57,7 +57,7 @@ bool InPicture(const QString& text) {
 
 // The times shared by both tables: order, 1 ms, below 0, past the end, and the row limit last.
 template <class Rec, class TimeOf>
-void CheckTimes(Collector& c, const Rec* rows, int count, double videoLength, TimeOf timeOf,
+void CheckTimes(Collector& c, const SlotTable<Rec>& rows, int count, double videoLength, TimeOf timeOf,
                 const std::function<void(int)>& between) {
   for (int i = 0; i < count; ++i) {
     const double t = timeOf(rows[i]);
@@ -89,7 +89,7 @@ std::vector<Problem> CheckTiming(const CheckTables& tables, const PictureStates&
   const long long gapMs = std::llround(options.pointGap * 1000);
 
   Collector slides{out, TimingTable::Slides};
-  const SlideRecord* s = tables.slides;
+  const SlideArray& s = sldCnt > 0 ? *tables.slides : SlideArray::Empty();
   for (int i = 0; i < sldCnt; ++i) {
     const QString& image = s[i].image;
     if (!image.isEmpty()) {
@@ -123,7 +123,7 @@ std::vector<Problem> CheckTiming(const CheckTables& tables, const PictureStates&
 
   const size_t pointsFrom = out.size();
   Collector points{out, TimingTable::Points};
-  const PointRecord* p = tables.points;
+  const PointArray& p = curCnt > 0 ? *tables.points : PointArray::Empty();
   for (int i = 0; i < curCnt; ++i)
     if (!InPicture(p[i].x) || !InPicture(p[i].y))
       points.Add(ProblemKind::OutsidePicture, i, p[i].t,
@@ -198,15 +198,15 @@ class FolderLooks {
   bool taken_ = false;
 };
 
-PictureStates PictureStatesOf(const QString& folder, const SlideRecord* slides, int slideCount,
+PictureStates PictureStatesOf(const QString& folder, const SlideArray* slides, int slideCount,
                               const std::unordered_map<std::string, NameLook>* listed) {
   PictureStates states;
   const QByteArray base = QFile::encodeName(folder);
   const int dir = ::open(base.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   const uid_t user = ::geteuid();
   const gid_t group = ::getegid();
-  for (int i = 0; i < slideCount; ++i) {
-    const QString& name = slides[i].image;
+  for (int i = 0; slides != nullptr && i < slideCount; ++i) {
+    const QString& name = (*slides)[i].image;
     if (name.isEmpty() || states.contains(name)) continue;
     PictureState state = PictureState::Unreadable;
     if (dir >= 0 && IsPlainFileName(name)) {
@@ -249,7 +249,7 @@ PictureStates PictureStatesOf(const QString& folder, const SlideRecord* slides, 
 
 }  // namespace
 
-PictureStates ReadPictureStates(const QString& folder, const SlideRecord* slides, int slideCount) {
+PictureStates ReadPictureStates(const QString& folder, const SlideArray* slides, int slideCount) {
   return PictureStatesOf(folder, slides, slideCount, nullptr);
 }
 
@@ -364,8 +364,8 @@ FolderCheck CheckFolder(const QString& folder, const CheckOptions& options) {
   result.readable = true;
   result.notes = messages.texts;
   result.videoLength = ReadVideoLength(ed->DataFolder);
-  const CheckTables tables{ed->Sld.data(), ed->SldCnt, ed->Cur.data(), ed->CurCnt};
-  result.problems = CheckTiming(tables, PictureStatesOf(ed->DataFolder, ed->Sld.data(), ed->SldCnt, looks.Get()),
+  const CheckTables tables{&ed->Sld, ed->SldCnt, &ed->Cur, ed->CurCnt};
+  result.problems = CheckTiming(tables, PictureStatesOf(ed->DataFolder, &ed->Sld, ed->SldCnt, looks.Get()),
                                 result.videoLength, options);
   return result;
 }

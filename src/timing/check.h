@@ -47,9 +47,9 @@ using PictureStates = QHash<QString, PictureState>;
 
 // The registered tables as the check sees them (the first `count` records of each array).
 struct CheckTables {
-  const SlideRecord* slides = nullptr;
+  const SlideArray* slides = nullptr;
   int slideCount = 0;
-  const PointRecord* points = nullptr;
+  const PointArray* points = nullptr;
   int pointCount = 0;
 };
 
@@ -61,7 +61,7 @@ std::vector<Problem> CheckTiming(const CheckTables& tables, const PictureStates&
 // The state of each picture the slides name in `folder`: missing; unreadable when it is not a
 // regular file, is a link out of the folder, is not a plain file name, cannot be read by this user or
 // is empty. Names that are empty are no picture and not listed.
-PictureStates ReadPictureStates(const QString& folder, const SlideRecord* slides, int slideCount);
+PictureStates ReadPictureStates(const QString& folder, const SlideArray* slides, int slideCount);
 
 // The length in seconds of the folder's video (Video.avi, else Video.flv), from its header; -1
 // when there is none or its header does not say.

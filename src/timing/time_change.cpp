@@ -18,7 +18,7 @@ double Keep(const SlideRecord&, double t) { return t; }
 double Keep(const PointRecord&, double t) { return RoundToMilliseconds(t); }
 
 template <class Rec>
-std::vector<int> SetTimes(std::array<Rec, kSlots>& table, int count, const std::vector<RowTime>& times) {
+std::vector<int> SetTimes(SlotTable<Rec>& table, int count, const std::vector<RowTime>& times) {
   count = std::clamp(count, 0, MaxRecords);
   std::vector<int> listed;
   listed.reserve(times.size());
