@@ -96,5 +96,5 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # and the converters in -base), the encoder, the interface font, Qt's Japanese texts and its WebP writer (the web package's slides).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav, ffmpeg, fonts-noto-cjk, qt6-translations-l10n, qt6-image-formats-plugins")
+    "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav, ffmpeg, fonts-ipafont-gothic, fonts-noto-cjk, qt6-translations-l10n, qt6-image-formats-plugins")
 include(CPack)

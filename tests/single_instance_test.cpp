@@ -108,6 +108,28 @@ TEST(SingleInstance, ALaterStartWaitsForAFirstThatIsStillStarting) {
   while (role < 0 && t.elapsed() < 8000) test::Pump(10);
   later.join();
   EXPECT_EQ(role.load(), static_cast<int>(SingleInstance::Role::First));
+
+  // The editor's own way: the first takes the lock and listens once its window is on the screen.
+  PrivateFolder other;
+  SingleInstance first(QStringLiteral("kemo-test"), other.path());
+  ASSERT_EQ(first.Start({}, SingleInstance::kPatienceMs, SingleInstance::Listening::Later),
+            SingleInstance::Role::First);
+  QSignalSpy folders(&first, &SingleInstance::FolderRequested);
+  role = -1;
+  std::thread knocking([&] {
+    SingleInstance second(QStringLiteral("kemo-test"), other.path());
+    role = static_cast<int>(second.Start({QStringLiteral("/data/講義")}, 5000));
+  });
+  test::Pump(300);
+  EXPECT_EQ(role.load(), -1) << "the later start did not wait for the first to listen";
+  ASSERT_TRUE(first.Listen());
+  t.restart();
+  while (role < 0 && t.elapsed() < 8000) test::Pump(10);
+  knocking.join();
+  EXPECT_EQ(role.load(), static_cast<int>(SingleInstance::Role::Forwarded));
+  test::Pump(50);
+  ASSERT_EQ(folders.count(), 1);
+  EXPECT_EQ(folders.at(0).at(0).toString(), QStringLiteral("/data/講義"));
 }
 
 TEST(SingleInstance, ASocketLeftByADeadInstanceIsReplacedOneThatAnswersIsNot) {

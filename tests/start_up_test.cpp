@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <gtest/gtest.h>
 
+#include "app/frm_main.h"
 #include "platform/bold_font.h"
 #include "platform/data_grid.h"
 #include "platform/font_warm_up.h"
@@ -119,13 +120,16 @@ TEST(StartUp, PictureFilesAreReadByTheirContent) {
   }
 }
 
-// Bold text (a grid's header) is the regular face made bolder, never the bold face's file; the
-// toolkit's bold measure of a header section takes the regular face too.
-TEST(StartUp, BoldTextIsDrawnFromTheRegularFace) {
+// Text is drawn from the interface's one face, IPA Gothic (the grids' own face is not installed);
+// bold text (a grid's header) is that face made bolder, never a bold face's file, and the toolkit's
+// bold measure of a header section takes the regular face too.
+TEST(StartUp, TextIsDrawnFromTheInterfacesRegularFace) {
+  EXPECT_EQ(QFontInfo(FrmMain::WindowFont(QFont())).family(), QStringLiteral("IPAGothic"));
   QWidget parent;
   auto* grid = new DataGrid(&parent);
-  grid->SetGridFont(QStringLiteral("Noto Sans CJK JP"), 9, true);
+  grid->SetGridFont(QStringLiteral("Arial Unicode MS"), 9, true);
   const QFontInfo header(grid->horizontalHeader()->font());
+  EXPECT_EQ(header.family(), QStringLiteral("IPAGothic"));
   EXPECT_EQ(header.styleName(), QStringLiteral("Regular"));
   EXPECT_TRUE(header.bold());
   QFont measured = grid->horizontalHeader()->font();

@@ -171,6 +171,9 @@ TEST(Sync, KeepingTheSlideInForceTouchesNoFile) {
   EXPECT_EQ(files.FileChecks(), checks + 2);
   EXPECT_EQ(files.Decodes(), decodes + 2);
   EXPECT_GT(tb.stage.Picture().pixelColor(10, 10).red(), 200);
+  // Only the picture shown stays decoded: back on the other slide it is decoded again.
+  SyncSlideRow(*tb.ed, 10);
+  EXPECT_EQ(files.Decodes(), decodes + 3);
 
   // While slides are edited both lists draw on every tick, often different pictures: after the
   // first tick neither touches a file.
@@ -178,12 +181,13 @@ TEST(Sync, KeepingTheSlideInForceTouchesNoFile) {
   BuildSlideEditTable(*tb.ed, false);
   SyncSlideRow(*tb.ed, 3);
   SyncSlideEditRow(*tb.ed, 3);
-  const int editChecks = files.FileChecks();
+  const int editChecks = files.FileChecks(), editDecodes = files.Decodes();
   for (int i = 0; i < 20; ++i) {
     SyncSlideRow(*tb.ed, 3 + i * 0.1f);
     SyncSlideEditRow(*tb.ed, 3 + i * 0.1f);
   }
   EXPECT_EQ(files.FileChecks(), editChecks);
+  EXPECT_EQ(files.Decodes(), editDecodes);  // both pictures stay decoded
   // The one that runs last decides the picture.
   EXPECT_EQ(tb.stage.PictureSource(), tb.Image(QStringLiteral("b.jpg")));
 }

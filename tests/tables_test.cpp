@@ -231,3 +231,43 @@ TEST(Tables, SymbolFileForms) {
   BuildPointTable(ed);
   EXPECT_EQ(ed.Cur[0].mark, QString());
 }
+
+// The record set's rows: added, changed, deleted and sorted, each row keeping its fields together.
+TEST(Tables, RecordSetRowsKeepTheirFieldsThroughDeleteAndSort) {
+  RecordSet rs;
+  rs.Open({{QStringLiteral("No"), FieldType::Integer}, {QStringLiteral("名前")}});
+  const QStringList names = {"b", "a", "c", "a2", "d"};
+  for (int i = 0; i < names.size(); ++i) {
+    rs.AddNew();
+    rs.SetField(0, i % 3);  // 0 1 2 0 1: equal keys keep their order
+    rs.SetField(1, names[i]);
+  }
+  const auto rows = [&rs] {
+    QStringList r;
+    for (int i = 0; i < rs.RecordCount(); ++i) r << rs.FieldAt(i, 0).toString() + rs.FieldAt(i, 1).toString();
+    return r;
+  };
+  rs.MoveTo(2);
+  rs.Delete();  // "2c"
+  EXPECT_EQ(rows(), QStringList({"0b", "1a", "0a2", "1d"}));
+  EXPECT_EQ(rs.CurrentRow(), 2);
+  struct Case {
+    const char* order;
+    QStringList expected;
+  };
+  for (const Case& c : {Case{"No DESC", {"1a", "1d", "0b", "0a2"}}, Case{"No", {"0b", "0a2", "1a", "1d"}},
+                        Case{"名前 ASC", {"1a", "0a2", "0b", "1d"}},
+                        Case{"名前 DESC", {"1d", "0b", "0a2", "1a"}}}) {
+    rs.Sort(QString::fromUtf8(c.order));
+    EXPECT_EQ(rows(), c.expected) << c.order;
+    EXPECT_EQ(rs.CurrentRow(), 0);
+  }
+  rs.MoveLast();
+  rs.Delete();
+  rs.MoveFirst();
+  rs.Delete();
+  EXPECT_EQ(rows(), QStringList({"0b", "0a2"}));
+  rs.Close();
+  EXPECT_EQ(rs.RecordCount(), 0);
+  EXPECT_TRUE(rs.Eof());
+}

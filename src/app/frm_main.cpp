@@ -41,6 +41,7 @@
 #include "document/tables.h"
 #include "platform/captions.h"
 #include "platform/data_grid.h"
+#include "platform/interface_font.h"
 #include "platform/media_player.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
@@ -367,7 +368,7 @@ void FrmMain::BuildControls() {
 }
 
 QFont FrmMain::WindowFont(QFont base) {
-  base.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans")});
+  base.setFamilies(InterfaceFontFamilies());
   base.setPointSize(9);
   return base;
 }

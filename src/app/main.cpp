@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QTranslator>
 #include <memory>
+#include <optional>
 
 #include "app/frm_main.h"
 #include "batch/batch_command.h"
@@ -91,6 +92,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const auto fontsEnded = qScopeGuard([&fonts] { fonts.Finish(); });
   QApplication::setStyle(kemo::CreateEditorStyle());
+  // The window's face for every window, its menus and message boxes too: the toolkit's default face
+  // would be loaded beside it for them (and for a control made before it has its parent).
+  QApplication::setFont(kemo::FrmMain::WindowFont(QApplication::font()));
   QApplication::setApplicationName(QStringLiteral("Kemo.Editor"));
   QGuiApplication::setDesktopFileName(QStringLiteral("org.kemo.editor"));
   // The style's pixmap cache need not hold more than a few of its drawings.
@@ -102,8 +106,11 @@ int main(int argc, char** argv) {
   const QStringList arguments =
       kemo::SingleInstance::ForwardedArguments(QCoreApplication::arguments().mid(1), QDir::currentPath());
   kemo::SingleInstance instance(QStringLiteral("kemo-editor-") + qEnvironmentVariable("DISPLAY"));
-  if (instance.Start(arguments) == kemo::SingleInstance::Role::Forwarded) return 0;
-  fonts.Measure(kemo::FrmMain::WindowFont(QApplication::font()),
+  // It listens once the window is on the screen; a later start meanwhile waits for it.
+  const auto role =
+      instance.Start(arguments, kemo::SingleInstance::kPatienceMs, kemo::SingleInstance::Listening::Later);
+  if (role == kemo::SingleInstance::Role::Forwarded) return 0;
+  fonts.Measure(QApplication::font(),
                 QStringLiteral("ファイル(F)マウスポイント(M)スライド(S)編集(E)再生(P)表示(V)ヘルプ(H)"));
   // The folder of the command line: its first argument that is not an option.
   QString folder;
@@ -113,10 +120,8 @@ int main(int argc, char** argv) {
       break;
     }
 
+  // The toolkit's own texts in Japanese (its dialogs' buttons), loaded with the controls.
   QTranslator qtJapanese;
-  if (qtJapanese.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qtJapanese);
 
   // The icon theme is looked up only once the window is on the screen: the toolkit's standard
   // icons (the menu bar's extension button) take its built-in pictures meanwhile, and the theme's
@@ -140,15 +145,13 @@ int main(int argc, char** argv) {
   services.process = &process;
 
   // The program's data is read where it was installed (or beside the build); what the program
-  // writes goes to this editor's own work folder, which ends with it.
-  kemo::EditorWorkFolder work(kemo::UserWorkBase());
+  // writes goes to this editor's own work folder, which ends with it. It is made with the controls.
+  std::optional<kemo::EditorWorkFolder> work;
   fonts.WaitForConfiguration();
   // The window is shown with its menus as soon as it can be; its controls are built once that first
   // drawing is on the screen (or after a second, for a window that is never exposed).
   kemo::FrmMain window(services, kemo::FindProgramDataFolder(QDir::cleanPath(QCoreApplication::applicationDirPath())),
                        kemo::FrmMain::Build::FrameFirst);
-  window.ed().UserWorkFolder = work.path();
-  window.ed().UserWorkBase = work.base();
   messages.SetOwner(&window);
   // A logout, Ctrl+C or a closed terminal ends the editor as 終了 does, keeping the unsaved work.
   kemo::TerminationSignals termination;
@@ -169,9 +172,17 @@ int main(int argc, char** argv) {
   // machinery (which the first video or beep would otherwise do); then the folder of the command
   // line, or the work an earlier editor left, whose questions stand over the whole window.
   auto started = std::make_shared<bool>(false);
-  const auto finish = [&window, &player, &beeper, iconThemePaths, folder, started] {
+  const auto finish = [&window, &player, &beeper, &instance, &work, &qtJapanese, role, iconThemePaths, folder,
+                       started] {
     if (*started) return;
     *started = true;
+    if (qtJapanese.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+      QApplication::installTranslator(&qtJapanese);
+    work.emplace(kemo::UserWorkBase());
+    window.ed().UserWorkFolder = work->path();
+    window.ed().UserWorkBase = work->base();
+    if (role == kemo::SingleInstance::Role::First) instance.Listen();
     window.FinishBuilding();
     window.repaint();
     QIcon::setThemeSearchPaths(iconThemePaths);

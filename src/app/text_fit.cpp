@@ -8,6 +8,8 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTextDocument>
+#include <algorithm>
+#include <cmath>
 
 #include "platform/twips.h"
 
@@ -20,6 +22,18 @@ constexpr double kSmallest = 3.0;   // points: reached only on a screen smaller 
 constexpr const char* kFittedFor = "kemoFittedFor";    // text, size and font the font was last fitted for
 constexpr const char* kOwnFont = "kemoOwnFont";        // the font set on the control before it was fitted
 constexpr const char* kInherits = "kemoInheritsFont";  // the control took its parent's font before
+
+// True when the text set in `box` with these alignment flags reads in full: its lines fit, and so
+// does its ink, which in some faces (an arrow, say) reaches past the line above or below.
+bool FitsIn(const QFontMetrics& fm, const QRect& box, int flags, const QString& text) {
+  const QRect line = fm.boundingRect(box, flags, text);
+  if (line.width() > box.width() || line.height() > box.height()) return false;
+  const QRect tight = fm.tightBoundingRect(QString(text).replace(QLatin1Char('\n'), QString()));
+  const int lines = std::max(1, static_cast<int>(std::lround(static_cast<double>(line.height()) / fm.lineSpacing())));
+  const int firstBaseline = line.top() + fm.ascent();
+  const int lastBaseline = firstBaseline + (lines - 1) * fm.lineSpacing();
+  return firstBaseline + tight.top() >= box.top() && lastBaseline + tight.bottom() <= box.bottom();
+}
 
 // True when the widget's text, in the font f, fits its box.
 bool Fits(QWidget* w, const QFont& f) {
@@ -35,8 +49,7 @@ bool Fits(QWidget* w, const QFont& f) {
       return doc.idealWidth() <= box.width() && doc.size().height() <= box.height();
     }
     const int flags = static_cast<int>(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
-    const QRect need = fm.boundingRect(box, flags, label->text());
-    return need.width() <= box.width() && need.height() <= box.height();
+    return FitsIn(fm, box, flags, label->text());
   }
   auto* button = qobject_cast<QAbstractButton*>(w);
   if (!button) return true;
@@ -47,8 +60,7 @@ bool Fits(QWidget* w, const QFont& f) {
   if (qobject_cast<QRadioButton*>(w)) element = QStyle::SE_RadioButtonContents;
   if (qobject_cast<QCheckBox*>(w)) element = QStyle::SE_CheckBoxContents;
   const QRect box = w->style()->subElementRect(element, &opt, w);
-  const QRect need = fm.boundingRect(box, Qt::AlignCenter, button->text());
-  return need.width() <= box.width() && need.height() <= box.height();
+  return FitsIn(fm, box, Qt::AlignCenter, button->text());
 }
 
 QString TextOf(QWidget* w) {

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QStringDecoder>
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -120,6 +121,13 @@ QString PercentText(const QString& fraction) {
   if (!ok) return {};
   const double percent = std::round(v * 100.0) + 0.0;  // + 0.0 turns -0 into 0
   if (!std::isfinite(percent)) return {};
+  // The usual 0 to 100 are shared texts: a full point table shows 7200 of them.
+  static const std::array<QString, 101> kUsual = [] {
+    std::array<QString, 101> texts;
+    for (int i = 0; i <= 100; ++i) texts[static_cast<size_t>(i)] = QString::number(i);
+    return texts;
+  }();
+  if (percent >= 0 && percent <= 100) return kUsual[static_cast<size_t>(percent)];
   if (std::fabs(percent) < 1e15) return QString::number(static_cast<qint64>(percent));
   return QString::number(percent, 'f', 0);
 }

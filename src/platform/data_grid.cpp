@@ -7,6 +7,7 @@
 #include <QScrollBar>
 
 #include "platform/bold_font.h"
+#include "platform/interface_font.h"
 #include "platform/record_set.h"
 #include "platform/twips.h"
 
@@ -211,7 +212,7 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
 
 void DataGrid::SetGridFont(const QString& family, double pointSize, bool headerBold) {
   designFont_ = font();
-  designFont_.setFamilies({family, QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans")});
+  designFont_.setFamilies(QStringList{family} + InterfaceFontFamilies());
   designPoints_ = pointSize;
   headerBold_ = headerBold;
   ApplyScaledLengths();

@@ -9,7 +9,8 @@ RecordSet::RecordSet(QObject* parent) : QAbstractTableModel(parent) {}
 void RecordSet::Open(std::vector<Column> columns) {
   if (!bulk_) beginResetModel();
   columns_ = std::move(columns);
-  rows_.clear();
+  cells_.clear();
+  rows_ = 0;
   locked_.assign(columns_.size(), false);
   alignment_.assign(columns_.size(), Qt::AlignLeft | Qt::AlignVCenter);
   current_ = -1;
@@ -20,7 +21,8 @@ void RecordSet::Open(std::vector<Column> columns) {
 void RecordSet::Close() {
   if (!open_) return;
   if (!bulk_) beginResetModel();
-  rows_.clear();
+  cells_.clear();
+  rows_ = 0;
   current_ = -1;
   open_ = false;
   if (!bulk_) endResetModel();
@@ -41,7 +43,8 @@ void RecordSet::AddNew() {
   if (!open_) return;
   const int row = RecordCount();
   if (!bulk_) beginInsertRows({}, row, row);
-  rows_.emplace_back(columns_.size());
+  cells_.resize(cells_.size() + columns_.size());
+  ++rows_;
   if (!bulk_) endInsertRows();
   SetCurrent(row);
 }
@@ -70,7 +73,7 @@ void RecordSet::SetField(int column, const QVariant& value) {
 
 void RecordSet::SetFieldAt(int row, int column, const QVariant& value) {
   if (row < 0 || row >= RecordCount() || column < 0 || column >= static_cast<int>(columns_.size())) return;
-  rows_[row][column] = Coerce(column, value);
+  Cell(row, column) = Coerce(column, value);
   if (!bulk_) {
     const QModelIndex idx = index(row, column);
     Q_EMIT dataChanged(idx, idx);
@@ -84,7 +87,7 @@ QVariant RecordSet::Field(const QString& column) const {
 
 QVariant RecordSet::FieldAt(int row, int column) const {
   if (row < 0 || row >= RecordCount() || column < 0 || column >= static_cast<int>(columns_.size())) return {};
-  return rows_[row][column];
+  return cells_[static_cast<size_t>(row) * columns_.size() + column];
 }
 
 void RecordSet::SetCurrent(int row) {
@@ -96,7 +99,7 @@ void RecordSet::SetCurrent(int row) {
   if (!bulk_) Q_EMIT MoveComplete(current_);
 }
 
-void RecordSet::MoveFirst() { SetCurrent(rows_.empty() ? -1 : 0); }
+void RecordSet::MoveFirst() { SetCurrent(rows_ == 0 ? -1 : 0); }
 void RecordSet::MoveLast() { SetCurrent(RecordCount() - 1); }
 void RecordSet::MoveNext() { SetCurrent(current_ + 1); }
 void RecordSet::MovePrevious() { SetCurrent(current_ - 1); }
@@ -107,11 +110,13 @@ void RecordSet::Delete() {
   if (!HasCurrent()) return;
   const int row = current_;
   if (!bulk_) beginRemoveRows({}, row, row);
-  rows_.erase(rows_.begin() + row);
+  const auto first = cells_.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(row) * columns_.size());
+  cells_.erase(first, first + static_cast<std::ptrdiff_t>(columns_.size()));
+  --rows_;
   if (!bulk_) endRemoveRows();
   // The cursor stays on the position, which now holds the next row (or is past the end).
   current_ = std::min(row, RecordCount());
-  if (rows_.empty()) current_ = -1;
+  if (rows_ == 0) current_ = -1;
   if (!bulk_) Q_EMIT MoveComplete(current_);
 }
 
@@ -128,12 +133,21 @@ void RecordSet::Sort(const QString& order) {
   if (col < 0) return;
   const bool numeric = columns_[col].type == FieldType::Integer;
   if (!bulk_) beginResetModel();
-  std::stable_sort(rows_.begin(), rows_.end(), [&](const auto& a, const auto& b) {
-    if (numeric) return descending ? a[col].toInt() > b[col].toInt() : a[col].toInt() < b[col].toInt();
-    const int c = QString::compare(a[col].toString(), b[col].toString());
+  const size_t width = columns_.size();
+  std::vector<int> byKey(static_cast<size_t>(rows_));
+  for (int i = 0; i < rows_; ++i) byKey[static_cast<size_t>(i)] = i;
+  const auto key = [&](int row) -> const QVariant& { return cells_[static_cast<size_t>(row) * width + col]; };
+  std::stable_sort(byKey.begin(), byKey.end(), [&](int a, int b) {
+    if (numeric) return descending ? key(a).toInt() > key(b).toInt() : key(a).toInt() < key(b).toInt();
+    const int c = QString::compare(key(a).toString(), key(b).toString());
     return descending ? c > 0 : c < 0;
   });
-  current_ = rows_.empty() ? -1 : 0;
+  std::vector<QVariant> sorted;
+  sorted.reserve(cells_.size());
+  for (int row : byKey)
+    for (size_t k = 0; k < width; ++k) sorted.push_back(std::move(cells_[static_cast<size_t>(row) * width + k]));
+  cells_ = std::move(sorted);
+  current_ = rows_ == 0 ? -1 : 0;
   if (!bulk_) {
     endResetModel();
     Q_EMIT MoveComplete(current_);
@@ -159,7 +173,7 @@ bool RecordSet::setData(const QModelIndex& index, const QVariant& value, int rol
   const int col = index.column();
   if (col >= static_cast<int>(columns_.size()) || locked_[col]) return false;
   SetCurrent(index.row());
-  rows_[index.row()][col] = Coerce(col, value);
+  Cell(index.row(), col) = Coerce(col, value);
   Q_EMIT dataChanged(index, index);
   Q_EMIT FieldChangeComplete(index.row(), col);
   return true;

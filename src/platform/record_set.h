@@ -53,14 +53,14 @@ class RecordSet : public QAbstractTableModel {
   // Commits the current row (kept for the callers' shape; rows are stored as they are set).
   void Update() {}
 
-  int RecordCount() const { return static_cast<int>(rows_.size()); }
+  int RecordCount() const { return rows_; }
   int ColumnIndex(const QString& name) const;
   const std::vector<Column>& Columns() const { return columns_; }
 
   // The current row, -1 before the first row (BOF) or RecordCount() after the last (EOF).
   int CurrentRow() const { return current_; }
-  bool Eof() const { return rows_.empty() || current_ >= RecordCount(); }
-  bool Bof() const { return rows_.empty() || current_ < 0; }
+  bool Eof() const { return rows_ == 0 || current_ >= RecordCount(); }
+  bool Bof() const { return rows_ == 0 || current_ < 0; }
   bool HasCurrent() const { return current_ >= 0 && current_ < RecordCount(); }
 
   void MoveFirst();
@@ -99,8 +99,13 @@ class RecordSet : public QAbstractTableModel {
   void SetCurrent(int row);
   QVariant Coerce(int column, const QVariant& v) const;
 
+  QVariant& Cell(int row, int column) { return cells_[static_cast<size_t>(row) * columns_.size() + column]; }
+
   std::vector<Column> columns_;
-  std::vector<std::vector<QVariant>> rows_;
+  // The fields row after row, one run of columns_.size() per row (no allocation per row: a full
+  // table has 3600).
+  std::vector<QVariant> cells_;
+  int rows_ = 0;
   std::vector<bool> locked_;
   std::vector<Qt::Alignment> alignment_;
   int current_ = -1;

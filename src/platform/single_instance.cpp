@@ -141,6 +141,8 @@ bool SingleInstance::Knock(const QStringList& arguments) {
 }
 
 bool SingleInstance::Listen() {
+  if (server_ != nullptr) return true;
+  if (lockFd_ < 0) return false;  // only the holder of the lock listens
   const QString path = SocketPath();
   // Only the holder of the lock gets here, so a socket file is left from an instance that died,
   // unless something still answers on it: then it is not ours to take away.
@@ -199,12 +201,12 @@ void SingleInstance::Receive(QLocalSocket* socket) {
   Q_EMIT RaiseRequested();
 }
 
-SingleInstance::Role SingleInstance::Start(const QStringList& arguments, int patienceMs) {
+SingleInstance::Role SingleInstance::Start(const QStringList& arguments, int patienceMs, Listening listening) {
   if (folder_.isEmpty()) return Role::Alone;
   QElapsedTimer t;
   t.start();
   for (;;) {
-    if (TryLock()) return Listen() ? Role::First : Role::Alone;
+    if (TryLock()) return listening == Listening::Later || Listen() ? Role::First : Role::Alone;
     // Someone holds the lock: it is running, or just starting and not listening yet.
     if (Knock(arguments)) return Role::Forwarded;
     if (t.elapsed() > patienceMs) break;

@@ -32,10 +32,17 @@ class SingleInstance : public QObject {
     Alone,      // no usable runtime folder or socket: run without the rule
   };
 
+  static constexpr int kPatienceMs = 10000;
+  enum class Listening { Now, Later };
+
   // Takes the lock, or hands `arguments` to the instance that holds it, waiting at most
-  // `patienceMs` for that instance to answer (it may itself be just starting). As First it is
-  // already listening when this returns.
-  Role Start(const QStringList& arguments, int patienceMs = 10000);
+  // `patienceMs` for that instance to answer (it may itself be just starting, or not listening
+  // yet). As First it is listening when this returns, or with Listening::Later once Listen() is
+  // called: a later start waits for that meanwhile.
+  Role Start(const QStringList& arguments, int patienceMs = kPatienceMs, Listening listening = Listening::Now);
+  // Listens on the socket beside the lock (First only); false when that fails, and later starts then
+  // bring up windows of their own.
+  bool Listen();
 
   // The runtime folder in use ("" when none could be made safe).
   QString Folder() const { return folder_; }
@@ -64,7 +71,6 @@ class SingleInstance : public QObject {
  private:
   bool TryLock();
   bool Knock(const QStringList& arguments);
-  bool Listen();
   void Receive(QLocalSocket* socket);
 
   QString name_;

@@ -63,7 +63,7 @@ QImage PictureFileCache::Load(const QString& path, const QSize& size) {
       bytes += e.image.sizeInBytes();
       pictures += e.image.isNull() ? 0 : 1;
     }
-    return bytes > kKeepBytes || pictures > kKeepPictures;
+    return bytes > kKeepBytes || pictures > keptPictures_;
   };
   while (entries_.size() > kKeepEntries || (entries_.size() > 1 && tooMuch()))
     entries_.erase(std::min_element(entries_.begin(), entries_.end(),

@@ -11,6 +11,7 @@
 #include <QRegion>
 #include <QString>
 #include <QWidget>
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <vector>
@@ -43,6 +44,8 @@ class PictureFileCache {
   // Disk accesses so far: file checks (stat) and decodes.
   int FileChecks() const { return checks_; }
   int Decodes() const { return decodes_; }
+  // How many decoded pictures are kept at most (two until told otherwise; at least one).
+  void SetKeptPictures(int n) { keptPictures_ = std::max(n, 1); }
 
  private:
   struct Entry {
@@ -57,15 +60,15 @@ class PictureFileCache {
   };
   // The pictures kept hold no more than this together (the one just loaded is always kept): two
   // slides at the design size, the one shown and the one before, which stepping back and forth
-  // shows again; at twice the size, the one shown alone. Smaller, still no more than two.
+  // shows again; at twice the size, the one shown alone. Smaller, still no more than kept.
   static constexpr qsizetype kKeepBytes = 2600 * 1024;
-  static constexpr int kKeepPictures = 2;
   static constexpr size_t kKeepEntries = 5;
   std::vector<Entry> entries_;
   quint64 generation_ = 1;
   quint64 clock_ = 0;
   int checks_ = 0;
   int decodes_ = 0;
+  int keptPictures_ = 2;
 };
 
 class Stage : public QWidget {

@@ -27,8 +27,12 @@ bool EditorWorkFolder::KeptForJournal(const QString& folder) {
 void EditorWorkFolder::RemoveAbandoned(const QString& base, int graceSeconds) {
   if (base.isEmpty()) return;
   const QDateTime now = QDateTime::currentDateTimeUtc();
-  const QStringList locks = QDir(base).entryList({QStringLiteral("run-*") + kLockSuffix}, QDir::Files | QDir::Hidden);
-  for (const QString& name : locks) {
+  // Matched by hand: a name filter would bring in the regular expression engine at every start.
+  const QStringList names = QDir(base).entryList(QDir::Files | QDir::Hidden);
+  for (const QString& name : names) {
+    if (!name.startsWith(QLatin1String("run-")) || !name.endsWith(kLockSuffix) ||
+        name.size() < 4 + kLockSuffix.size())
+      continue;
     const QString lock = JoinPath(base, name);
     if (QFileInfo(lock).lastModified().toUTC().secsTo(now) < graceSeconds) continue;
     const QByteArray encoded = QFile::encodeName(lock);

@@ -34,7 +34,7 @@ void SetEnabled(QAction* a, bool on) {
 
 bool HasRows(const RecordSet* rs) { return rs != nullptr && rs->RecordCount() > 0; }
 
-// The grid fonts: the original face where it is installed, else Noto Sans CJK JP (DataGrid falls back).
+// The grid fonts: the original face where it is installed, else the interface's (DataGrid falls back).
 const QString kGridFont = QStringLiteral("Arial Unicode MS");
 
 template <size_t N>
@@ -144,8 +144,8 @@ void LayoutPointMarkers(Editor& ed, bool showMarkers) {
   // A point's tooltip is made from its row when the pointer rests on its marker.
   img->tooltipOf = [&ed](MarkerArray a, int i) {
     const PointArray& cur = ed.Cur;
-    return a == MarkerArray::Point && i >= 0 && i < Stage::kMarkers && !cur[i].x.isEmpty() ? PointMarkerTooltip(i, cur[i])
-                                                                                          : QString();
+    const bool point = a == MarkerArray::Point && i >= 0 && i < Stage::kMarkers && !cur[i].x.isEmpty();
+    return point ? PointMarkerTooltip(i, cur[i]) : QString();
   };
   const double W = img->WidthTwips(), H = img->HeightTwips();
   img->BeginBatch();

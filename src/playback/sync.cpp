@@ -46,9 +46,8 @@ void SyncSlideRow(Editor& ed, float t) { SyncSlideTable(ed, ed.RS_SLD, ed.Sld, e
 void SyncSlideEditRow(Editor& ed, float t) {
   // No working copy (slide editing never started in this folder, or a folder was opened since):
   // there is no slide-edit row in force, and the stage keeps the registered slide.
-  RecordSet* rs = ed.RS_SLDEDT;
-  if (ed.SldEdtCnt < 1 || rs == nullptr || !rs->IsOpen() || rs->RecordCount() == 0) return;
-  SyncSlideTable(ed, rs, ed.SldEdt, ed.SldEdtCnt, t);
+  if (!HasSlideEditRows(ed)) return;
+  SyncSlideTable(ed, ed.RS_SLDEDT, ed.SldEdt, ed.SldEdtCnt, t);
 }
 
 void SyncPointRow(Editor& ed, float t) {

@@ -57,8 +57,10 @@ void DrawSlidePicture(Editor& ed, const QString& requested, FileCheck check) {
     img->Files().Revalidate();
   // The default picture stands in for a slide image, so it always carries the marker.
   bool notFound = path == fallback;
-  // Decoded at the stage's own size: the picture is stretched over the stage anyway.
+  // Decoded at the stage's own size: the picture is stretched over the stage anyway. The one before
+  // is kept too while both slide lists draw on every tick; otherwise going back decodes it again.
   const QSize size = img->size();
+  img->Files().SetKeptPictures(HasSlideEditRows(ed) ? 2 : 1);
   QImage picture = img->Files().Load(path, size);
   if (picture.isNull() && path != fallback) {
     path = fallback;
@@ -86,6 +88,11 @@ int CurrentSlideId(const Editor& ed) {
 }
 
 }  // namespace
+
+bool HasSlideEditRows(const Editor& ed) {
+  const RecordSet* rs = ed.RS_SLDEDT;
+  return ed.SldEdtCnt >= 1 && rs != nullptr && rs->IsOpen() && rs->RecordCount() > 0;
+}
 
 QString SlideImagePath(const Editor& ed, const QString& image) {
   return JoinPath(ed.DataFolder, IsPlainFileName(image) ? image : QString());

@@ -23,6 +23,10 @@ void ShowSyncedSlideImage(Editor& ed, const QString& path, bool slideChanged);
 // "File Not Found" as for an empty name.
 QString SlideImagePath(const Editor& ed, const QString& image);
 
+// True while the slide-edit working copy has rows: its list then follows the playback beside the
+// registered one, and the stage is drawn from both on every tick.
+bool HasSlideEditRows(const Editor& ed);
+
 void OnSlideGridKeyDown(Editor& ed, int keyCode, int shift);
 void OnSlideGridMouseUp(Editor& ed, int button, int shift, double x, double y);
 void OnSlideGridMouseMove(Editor& ed, int button, int shift, double x, double y);

@@ -42,7 +42,7 @@ grep -v '^/usr/' "$WORK/files" | grep -v '^/$' | grep -q . && fail "the package 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for p in libqt6widgets6 libqt6multimedia6 libqt6multimediawidgets6 gstreamer1.0-plugins-good gstreamer1.0-libav \
-         gstreamer1.0-plugins-base ffmpeg fonts-noto-cjk; do
+         gstreamer1.0-plugins-base ffmpeg fonts-ipafont-gothic fonts-noto-cjk; do
   echo ", $depends," | grep -Eq "[ ,]$p( \(|,)" || fail "Depends lacks $p"
 done
 

@@ -57,10 +57,10 @@ seek() { click_twips $((120 + 540 * $1 + 270)) $((3550 + 137)); }
 seek 3
 check_frame 1.0 "+1"
 
-# The slide grid's rows (ID 1 at 0 s, 2 at 1.5 s, 3 at 2.3 s, 4 at 3.7 s) stand 21 pixels apart.
+# The slide grid's rows (ID 1 at 0 s, 2 at 1.5 s, 3 at 2.3 s, 4 at 3.7 s) stand 17 pixels (250 twips) apart.
 for id in 3 2 4; do
   case $id in 2) t=1.5 ;; 3) t=2.3 ;; 4) t=3.7 ;; esac
-  xdotool mousemove --sync $((CLIENT_X + (3840 + 120 + 2500) / 15)) $((CLIENT_Y + 575 + 21 * (id - 1))) click 1
+  xdotool mousemove --sync $((CLIENT_X + (3840 + 120 + 2500) / 15)) $((CLIENT_Y + 568 + 17 * (id - 1))) click 1
   check_frame "$t" "the row"
 done
 # The seek buttons from there (3.7 s).
