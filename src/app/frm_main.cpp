@@ -369,7 +369,7 @@ void FrmMain::BuildControls() {
 
 QFont FrmMain::WindowFont(QFont base) {
   base.setFamilies(InterfaceFontFamilies());
-  base.setPointSize(9);
+  base.setPointSize(kWindowPoints);
   return base;
 }
 

@@ -41,6 +41,7 @@ class FrmMain : public QMainWindow {
   // it, otherwise the largest scale of it that fits.
   void FitToScreen();
   // The window's font (its menus, and its controls at the design size), from the desktop's `base`.
+  static constexpr int kWindowPoints = 9;
   static QFont WindowFont(QFont base);
   // The client area's size in pixels at the design size (layout scale 1).
   static QSize DesignClientSize();

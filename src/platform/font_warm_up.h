@@ -5,6 +5,7 @@
 // them. Without it these are the largest part of drawing the first Japanese word.
 #include <QFont>
 #include <QString>
+#include <QStringList>
 #include <future>
 #include <thread>
 #include <utility>
@@ -21,6 +22,10 @@ class FontWarmUp {
 
   // Once the application object exists: looks up `font` as it draws `sample`.
   void Measure(const QFont& font, const QString& sample);
+  // The same, started from inside the application object's construction, as soon as the display is
+  // open (before the rest of the toolkit's set-up, which it then overlaps): the font of these
+  // families at this size. Call before the application object is made.
+  void MeasureOnceTheDisplayIsOpen(const QStringList& families, int points, const QString& sample);
   // Returns once the configuration is read, so that the toolkit finds it ready instead of reading
   // it a second time beside the thread.
   void WaitForConfiguration();
