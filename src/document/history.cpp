@@ -88,11 +88,6 @@ FileIdentity CurrentIdentity(const FileIdentity& known, const QString& path) {
   return IdentifyFile(path);
 }
 
-template <class Rec>
-void CopyRange(SlotTable<Rec>& to, const SlotTable<Rec>& from, int first, int end) {
-  for (int i = std::max(first, 0); i < std::min(end, kSlots); ++i) to[i] = from[i];
-}
-
 }  // namespace
 
 // Everything that reads or changes the history's inner state.
@@ -324,7 +319,7 @@ struct HistoryAccess {
       const TableSplice& s = step.slides;
       ok = ApplySplice(ed.Sld, ed.SldCnt, s, &back.slides);
       if (ok) {
-        CopyRange(h.sld_, ed.Sld, s.first, std::max(used, used + s.inserted - s.removed));
+        h.sld_.CopyRange(ed.Sld, s.first, std::max(used, used + s.inserted - s.removed));
         h.sldCnt_ = ed.SldCnt;
         *slideRow = s.first;
       }
@@ -334,7 +329,7 @@ struct HistoryAccess {
       const TableSplice& p = step.points;
       ok = ApplySplice(ed.Cur, ed.CurCnt, p, &back.points);
       if (ok) {
-        CopyRange(h.cur_, ed.Cur, p.first, std::max(used, used + p.inserted - p.removed));
+        h.cur_.CopyRange(ed.Cur, p.first, std::max(used, used + p.inserted - p.removed));
         h.curCnt_ = ed.CurCnt;
         *pointRow = p.first;
       }

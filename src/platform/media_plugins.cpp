@@ -69,8 +69,8 @@ bool SoundOutputPresent() {
   // filter is a regular expression, and its engine would be loaded for this alone.
   const QStringList devices = QDir(QStringLiteral("/dev/snd")).entryList(QDir::System);
   return std::any_of(devices.begin(), devices.end(), [](const QString& n) {
-    return n.startsWith(QLatin1String("pcmC")) && n.endsWith(QLatin1Char('p')) && n.indexOf(QLatin1Char('D'), 4) > 0 &&
-           n.indexOf(QLatin1Char('D'), 4) < n.size() - 1;
+    const qsizetype d = n.indexOf(QLatin1Char('D'), 4);
+    return n.startsWith(QLatin1String("pcmC")) && n.endsWith(QLatin1Char('p')) && d > 0 && d < n.size() - 1;
   });
 }
 

@@ -87,7 +87,7 @@ QVariant RecordSet::Field(const QString& column) const {
 
 QVariant RecordSet::FieldAt(int row, int column) const {
   if (row < 0 || row >= RecordCount() || column < 0 || column >= static_cast<int>(columns_.size())) return {};
-  return cells_[static_cast<size_t>(row) * columns_.size() + column];
+  return Cell(row, column);
 }
 
 void RecordSet::SetCurrent(int row) {
@@ -136,16 +136,16 @@ void RecordSet::Sort(const QString& order) {
   const size_t width = columns_.size();
   std::vector<int> byKey(static_cast<size_t>(rows_));
   for (int i = 0; i < rows_; ++i) byKey[static_cast<size_t>(i)] = i;
-  const auto key = [&](int row) -> const QVariant& { return cells_[static_cast<size_t>(row) * width + col]; };
   std::stable_sort(byKey.begin(), byKey.end(), [&](int a, int b) {
-    if (numeric) return descending ? key(a).toInt() > key(b).toInt() : key(a).toInt() < key(b).toInt();
-    const int c = QString::compare(key(a).toString(), key(b).toString());
+    const QVariant &x = Cell(a, col), &y = Cell(b, col);
+    if (numeric) return descending ? x.toInt() > y.toInt() : x.toInt() < y.toInt();
+    const int c = QString::compare(x.toString(), y.toString());
     return descending ? c > 0 : c < 0;
   });
   std::vector<QVariant> sorted;
   sorted.reserve(cells_.size());
   for (int row : byKey)
-    for (size_t k = 0; k < width; ++k) sorted.push_back(std::move(cells_[static_cast<size_t>(row) * width + k]));
+    for (size_t k = 0; k < width; ++k) sorted.push_back(std::move(Cell(row, static_cast<int>(k))));
   cells_ = std::move(sorted);
   current_ = rows_ == 0 ? -1 : 0;
   if (!bulk_) {

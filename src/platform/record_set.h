@@ -100,6 +100,9 @@ class RecordSet : public QAbstractTableModel {
   QVariant Coerce(int column, const QVariant& v) const;
 
   QVariant& Cell(int row, int column) { return cells_[static_cast<size_t>(row) * columns_.size() + column]; }
+  const QVariant& Cell(int row, int column) const {
+    return cells_[static_cast<size_t>(row) * columns_.size() + column];
+  }
 
   std::vector<Column> columns_;
   // The fields row after row, one run of columns_.size() per row (no allocation per row: a full

@@ -16,8 +16,9 @@
 #include "platform/record_set.h"
 #include "platform/stage.h"
 #include "platform/twips.h"
-#include "slides/slide_display.h"
+#include "points/points.h"
 #include "points/points_state.h"
+#include "slides/slide_display.h"
 
 namespace kemo {
 
@@ -61,11 +62,7 @@ void LayOutGrid(DataGrid* g, RecordSet* rs, const std::array<double, N>& widths,
 double MarkerLeft(double x, double stageWidth, double markerWidth) { return x * stageWidth - markerWidth / 2 + 10; }
 double MarkerTop(double y, double stageHeight, double markerHeight) { return y * stageHeight - markerHeight / 2 + 10; }
 
-QString PointMarkerTooltip(int slot, const PointRecord& p) {
-  return QStringLiteral("ID［") + QString::number(slot + 1) + QStringLiteral("］") + QStringLiteral("　時間［") +
-         p.timeText + QStringLiteral("］") + QStringLiteral("　X［") + PercentText(p.x) + QStringLiteral("］") +
-         QStringLiteral("　Y［") + PercentText(p.y) + QStringLiteral("］");
-}
+QString PointMarkerTooltip(int slot, const PointRecord& p) { return PointTooltip(QStringLiteral("ID"), slot + 1, p); }
 
 void BuildStageView(Editor& ed) {
   Controls& ui = ed.ui;
