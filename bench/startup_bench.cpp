@@ -228,6 +228,6 @@ void BM_StartUp(benchmark::State& state) {
     state.counters["ratio"] = Median(ratios);
   }
 }
-BENCHMARK(BM_StartUp)->UseManualTime()->Iterations(31)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUp)->UseManualTime()->Iterations(61)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -13,7 +13,6 @@
 #include "platform/bold_font.h"
 #include "platform/data_grid.h"
 #include "platform/font_warm_up.h"
-#include "platform/interface_font.h"
 #include "platform/picture_file.h"
 #include "platform/player_icons.h"
 #include "platform/twips.h"
@@ -156,10 +155,10 @@ TEST(StartUp, TheStyleDrawsTheExtensionSymbolsAndTheFontLookUpEnds) {
     FontWarmUp unused;
   }
   FontWarmUp fonts;
-  fonts.Measure(FrmMain::WindowFont(QApplication::font()), QStringLiteral("ファイル(F)"));
+  fonts.FillFontList();
   fonts.WaitForConfiguration();
   // Asked for at the display's opening, with the application already there: at once.
   FontWarmUp early;
-  early.MeasureOnceTheDisplayIsOpen(InterfaceFontFamilies(), FrmMain::kWindowPoints, QStringLiteral("編集(E)"));
+  early.FillFontListOnceTheDisplayIsOpen();
   early.Finish();
 }

@@ -22,7 +22,6 @@
 #include "platform/first_paint.h"
 #include "platform/font_warm_up.h"
 #include "platform/heap.h"
-#include "platform/interface_font.h"
 #include "platform/media_player.h"
 #include "platform/message_box.h"
 #include "platform/process_runner.h"
@@ -90,8 +89,7 @@ int main(int argc, char** argv) {
   // The menus stay in the window, as their keys and the window tests expect, and the menu bar does
   // not wait on the session bus for a desktop's global menu.
   QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
-  fonts.MeasureOnceTheDisplayIsOpen(kemo::InterfaceFontFamilies(), kemo::FrmMain::kWindowPoints,
-                                    QStringLiteral("ファイル(F)マウスポイント(M)スライド(S)編集(E)再生(P)表示(V)ヘルプ(H)"));
+  fonts.FillFontListOnceTheDisplayIsOpen();
   QApplication app(argc, argv);
   const auto fontsEnded = qScopeGuard([&fonts] { fonts.Finish(); });
   QApplication::setStyle(kemo::CreateEditorStyle());

@@ -1,68 +1,59 @@
 #include "platform/font_warm_up.h"
 
 #include <QCoreApplication>
-#include <QFontMetrics>
+#include <QFontDatabase>
 #include <fontconfig/fontconfig.h>
 
 namespace kemo {
 
 namespace {
 
-// What the early look-up is for; the toolkit calls its start routines without an argument.
-struct EarlyMeasure {
-  FontWarmUp* fonts = nullptr;
-  QStringList families;
-  int points = 0;
-  QString sample;
-};
-EarlyMeasure& Early() {
-  static EarlyMeasure early;
+// The warm-up the early start routine is for; the toolkit calls its start routines without an
+// argument.
+FontWarmUp*& Early() {
+  static FontWarmUp* early = nullptr;
   return early;
 }
 
 }  // namespace
 
 // Reading the configuration is safe beside other threads (the library installs the first complete
-// one), and so are the toolkit's font look-ups, which share what they find under its own lock.
+// one), and so is filling the toolkit's font list, which it does once, under its own lock. A face
+// loaded here would be this thread's alone, and the window's thread would wait on that lock while
+// it loaded: the thread stops at the list.
 FontWarmUp::FontWarmUp()
     : thread_([this, work = work_.get_future()]() mutable {
         FcInit();
         configured_.set_value();
-        const auto [font, sample] = work.get();
-        if (!sample.isEmpty()) QFontMetrics(font).horizontalAdvance(sample);
+        if (work.get()) QFontDatabase::families();
       }) {}
 
 FontWarmUp::~FontWarmUp() {
-  if (Early().fonts == this) Early() = EarlyMeasure{};
+  if (Early() == this) Early() = nullptr;
   Finish();
 }
 
 void FontWarmUp::Finish() {
   if (!workGiven_) {
     workGiven_ = true;
-    work_.set_value({});
+    work_.set_value(false);
   }
   if (thread_.joinable()) thread_.join();
 }
 
-void FontWarmUp::Measure(const QFont& font, const QString& sample) {
+void FontWarmUp::FillFontList() {
   if (workGiven_) return;
   workGiven_ = true;
-  work_.set_value({font, sample});
+  work_.set_value(true);
 }
 
-void FontWarmUp::MeasureOnceTheDisplayIsOpen(const QStringList& families, int points, const QString& sample) {
-  Early() = EarlyMeasure{this, families, points, sample};
+void FontWarmUp::FillFontListOnceTheDisplayIsOpen() {
+  Early() = this;
   // Start routines run at the end of the core application's set-up, by which time the display's
   // connection and its font database exist.
   qAddPreRoutine([] {
-    EarlyMeasure& e = Early();
-    if (e.fonts == nullptr) return;
-    QFont font;
-    font.setFamilies(e.families);
-    font.setPointSize(e.points);
-    e.fonts->Measure(font, e.sample);
-    e = EarlyMeasure{};
+    if (FontWarmUp* fonts = Early()) fonts->FillFontList();
+    Early() = nullptr;
   });
 }
 
