@@ -122,7 +122,9 @@ TEST(StartUp, PictureFilesAreReadByTheirContent) {
 
 // Text is drawn from the interface's one face, IPA Gothic (the grids' own face is not installed);
 // bold text (a grid's header) is that face made bolder, never a bold face's file, and the toolkit's
-// bold measure of a header section takes the regular face too.
+// bold measure of a header section takes the regular face too. The menu bar's titles, those the
+// rooms add as well, are drawn from that face alone, so every character of them must be in it; the
+// menus, which show folder names, still take faces that stand in for what it lacks.
 TEST(StartUp, TextIsDrawnFromTheInterfacesRegularFace) {
   EXPECT_EQ(QFontInfo(FrmMain::WindowFont(QFont())).family(), QStringLiteral("IPAGothic"));
   QWidget parent;
@@ -137,6 +139,20 @@ TEST(StartUp, TextIsDrawnFromTheInterfacesRegularFace) {
   EXPECT_EQ(QFontInfo(measured).styleName(), QStringLiteral("Regular"));
   EXPECT_EQ(QFontInfo(BoldFromRegular(QFont(QStringLiteral("Noto Sans CJK JP")))).styleName(),
             QStringLiteral("Regular"));
+
+  test::Window w;
+  const QFont bar = w.window->menuBar()->font();
+  EXPECT_TRUE(bar.styleStrategy() & QFont::NoFontMerging);
+  EXPECT_EQ(QFontInfo(bar).family(), QStringLiteral("IPAGothic"));
+  const QFontMetrics face(bar);
+  ASSERT_GE(w.window->menuBar()->actions().size(), 7);
+  for (QAction* title : w.window->menuBar()->actions()) {
+    for (QChar c : title->text())
+      if (c != QLatin1Char('&')) EXPECT_TRUE(face.inFont(c)) << title->text().toStdString() << " U+" << std::hex << int(c.unicode());
+    ASSERT_NE(title->menu(), nullptr);
+    EXPECT_FALSE(title->menu()->font().styleStrategy() & QFont::NoFontMerging) << title->text().toStdString();
+  }
+  EXPECT_FALSE(face.inFont(QChar(0xAC00))) << "a Hangul syllable is not in the face: the check can fail";
 }
 
 // The menu bar's extension button takes the style's drawn chevrons, not a picture file; the font

@@ -7,6 +7,7 @@
 #include "app/frm_main.h"
 #include "app/help_menu.h"
 #include "app/playback_menu.h"
+#include "platform/interface_font.h"
 
 namespace kemo {
 
@@ -27,6 +28,7 @@ QAction* MakeAction(QMenu* menu, const QString& name, const QString& text, const
 void FrmMain::BuildMenus() {
   Controls& ui = ed_.ui;
   QMenuBar* bar = menuBar();
+  bar->setFont(MenuBarFont(font()));
   ui.mnuFile = bar->addMenu(QStringLiteral("ファイル(&F)"));
   ui.mnuFile->setObjectName(QStringLiteral("mnuFile"));
   ui.mnuFileNew = MakeAction(ui.mnuFile, QStringLiteral("mnuFileNew"), QStringLiteral("新規作成(&N)"),
