@@ -148,7 +148,8 @@ TEST(StartUp, TextIsDrawnFromTheInterfacesRegularFace) {
   ASSERT_GE(w.window->menuBar()->actions().size(), 7);
   for (QAction* title : w.window->menuBar()->actions()) {
     for (QChar c : title->text())
-      if (c != QLatin1Char('&')) EXPECT_TRUE(face.inFont(c)) << title->text().toStdString() << " U+" << std::hex << int(c.unicode());
+      if (c != QLatin1Char('&'))
+        EXPECT_TRUE(face.inFont(c)) << title->text().toStdString() << " U+" << std::hex << int(c.unicode());
     ASSERT_NE(title->menu(), nullptr);
     EXPECT_FALSE(title->menu()->font().styleStrategy() & QFont::NoFontMerging) << title->text().toStdString();
   }

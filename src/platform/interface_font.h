@@ -19,12 +19,9 @@ inline QStringList InterfaceFontFamilies() {
 // the most of a millisecond before the first drawing). The menus themselves, which show folder
 // names, keep the faces that stand in.
 inline QFont MenuBarFont(QFont window) {
-  const QStringList japanese = InterfaceFontFamilies().mid(0, 2);
-  for (const QString& family : japanese)
-    if (QFontDatabase::hasFamily(family)) {
-      window.setStyleStrategy(QFont::NoFontMerging);
-      break;
-    }
+  const QStringList families = InterfaceFontFamilies();
+  if (QFontDatabase::hasFamily(families.at(0)) || QFontDatabase::hasFamily(families.at(1)))
+    window.setStyleStrategy(QFont::NoFontMerging);
   return window;
 }
 
