@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QStyle>
+#include <QTemporaryDir>
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 #include "app/frm_main.h"
@@ -178,4 +180,66 @@ TEST(StartUp, TheStyleDrawsTheExtensionSymbolsAndTheFontLookUpEnds) {
   FontWarmUp early;
   early.FillFontListOnceTheDisplayIsOpen();
   early.Finish();
+}
+
+// The configuration the start reads is the one the font library reads at its own first use: the same
+// fonts, and the same face and settings for every request, for the desktop's configuration and for
+// one the environment names.
+TEST(StartUp, TheStartReadsTheFontConfigurationTheLibraryWould) {
+  QTemporaryDir dir;
+  const QString named = dir.filePath(QStringLiteral("fonts.conf"));
+  FcChar8* desktop = FcConfigFilename(nullptr);
+  ASSERT_NE(desktop, nullptr);
+  {
+    QFile f(named);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("<?xml version=\"1.0\"?>\n<fontconfig><include>%1</include>"
+                           "<match target=\"pattern\"><edit name=\"hintstyle\" mode=\"assign\"><const>hintfull</const>"
+                           "</edit></match></fontconfig>\n")
+                .arg(QString::fromUtf8(reinterpret_cast<const char*>(desktop)))
+                .toUtf8());
+  }
+  FcStrFree(desktop);
+  const QByteArray before = qgetenv("FONTCONFIG_FILE");
+  for (const QString& file : {QString(), named}) {
+    if (file.isEmpty())
+      qunsetenv("FONTCONFIG_FILE");
+    else
+      qputenv("FONTCONFIG_FILE", file.toLocal8Bit());
+    LoadFontConfiguration();
+    FcConfig* read = FcConfigReference(nullptr);
+    FcConfig* library = FcInitLoadConfigAndFonts();
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(FcConfigGetFonts(read, FcSetSystem)->nfont, FcConfigGetFonts(library, FcSetSystem)->nfont);
+    for (const char* request : {"sans-serif", "serif:bold", "monospace", "IPAGothic", "Noto Sans CJK JP", "sans-serif:lang=ja",
+                                "Helvetica", "Times New Roman:italic"}) {
+      std::string found[2];
+      FcConfig* configs[2] = {read, library};
+      for (int i = 0; i < 2; ++i) {
+        FcPattern* p = FcNameParse(reinterpret_cast<const FcChar8*>(request));
+        FcConfigSubstitute(configs[i], p, FcMatchPattern);
+        FcDefaultSubstitute(p);
+        FcResult result;
+        FcPattern* match = FcFontMatch(configs[i], p, &result);
+        ASSERT_NE(match, nullptr) << request;
+        FcChar8* text = FcNameUnparse(match);
+        found[i] = reinterpret_cast<const char*>(text);
+        int hint = -1;
+        if (!file.isEmpty()) FcPatternGetInteger(match, FC_HINT_STYLE, 0, &hint);
+        if (!file.isEmpty()) EXPECT_EQ(hint, FC_HINT_FULL) << request << ": the named configuration is read";
+        FcStrFree(text);
+        FcPatternDestroy(match);
+        FcPatternDestroy(p);
+      }
+      EXPECT_EQ(found[0], found[1]) << request << " " << file.toStdString();
+    }
+    FcConfigDestroy(library);
+    FcConfigDestroy(read);
+  }
+  if (before.isNull())
+    qunsetenv("FONTCONFIG_FILE");
+  else
+    qputenv("FONTCONFIG_FILE", before);
+  // The toolkit goes on with the desktop's configuration.
+  LoadFontConfiguration();
 }

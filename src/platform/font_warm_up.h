@@ -9,6 +9,10 @@
 
 namespace kemo {
 
+// Reads the desktop's font configuration and installs it as the font library's own, as its first
+// use would, without the descriptions of its unused samples.
+void LoadFontConfiguration();
+
 class FontWarmUp {
  public:
   // Starts reading the configuration; needs no application object yet.
