@@ -91,6 +91,7 @@ class Server {
 struct StartTimes {
   double mapped = -1;
   double drawn = -1;
+  int signal = 0;  // the signal that ended the program before its window was drawn
 };
 
 class Watcher {
@@ -126,6 +127,11 @@ class Watcher {
       xcb_generic_event_t* e = xcb_poll_for_event(c_);
       if (!e) {
         if (xcb_connection_has_error(c_)) break;
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+          if (WIFSIGNALED(status)) times.signal = WTERMSIG(status);
+          return times;
+        }
         poll(&p, 1, 100);
         continue;
       }
@@ -210,7 +216,11 @@ void BM_StartUp(benchmark::State& state) {
     const StartTimes t = watcher.Start(args, env);
     const StartTimes b = watcher.Start(bare, env);
     if (t.drawn < 0 || b.drawn < 0) {
-      state.SkipWithError("a window did not appear");
+      const StartTimes& failed = t.drawn < 0 ? t : b;
+      const std::string who = t.drawn < 0 ? "the editor's" : "the bare";
+      state.SkipWithError(failed.signal ? (who + " window did not appear: the program ended by signal " +
+                                           std::to_string(failed.signal)).c_str()
+                                        : (who + " window did not appear").c_str());
       return;
     }
     state.SetIterationTime(t.drawn / 1000.0);

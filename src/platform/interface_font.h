@@ -18,8 +18,14 @@ inline QStringList InterfaceFontFamilies() {
 // titles, the faces that would stand in for characters it lacks (a sort of every installed font,
 // the most of a millisecond before the first drawing). The menus themselves, which show folder
 // names, keep the faces that stand in.
+//
+// The toolkit's look-up of one family reads its font list without taking the list's lock, and the
+// list may still be being filled on the start's warm-up thread (a half-grown list ended the start in
+// a crash, about one start in a thousand). Asking for the whole list first waits, under that lock,
+// until it is complete.
 inline QFont MenuBarFont(QFont window) {
   const QStringList families = InterfaceFontFamilies();
+  QFontDatabase::families();
   if (QFontDatabase::hasFamily(families.at(0)) || QFontDatabase::hasFamily(families.at(1)))
     window.setStyleStrategy(QFont::NoFontMerging);
   return window;
